@@ -1,0 +1,53 @@
+#include <cstring>
+
+#include "app/app.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The long name of the entry `path` names, when a search finds it.
+bool long_name(const char* path, char (&name)[PATH_BUFFER]) {
+    platform::FolderSearch search;
+    platform::FolderEntry entry{};
+    if (!platform::begin_folder_search(search, path, entry)) return false;
+    platform::end_folder_search(search);
+    return copy_text(name, entry.name);
+}
+
+}  // namespace
+
+int expand_long_path(const char* argument, char* destination, std::size_t capacity) {
+    char path[PATH_BUFFER];
+    char result[PATH_BUFFER] = "";
+    char name[PATH_BUFFER];
+    if (!copy_text(path, text_of(argument)) || !long_name(path, name)) return 0;
+    const char sep[1] = {platform::separator()};
+    const std::string_view separator(sep, 1);
+
+    // Walk from the last component to the first, replacing each by its long
+    // name; the first component (a drive, or a relative path's first folder)
+    // stays as typed.
+    for (;;) {
+        char* last = const_cast<char*>(platform::find_last_separator(path));
+        char joined[PATH_BUFFER];
+        if (last == nullptr) {
+            bool fits = result[0] == '\0' ? copy_text(joined, text_of(path))
+                                          : concat_text(joined, {path, separator, result});
+            if (!fits) return 0;
+            std::memcpy(result, joined, sizeof joined);
+            break;
+        }
+        bool fits = result[0] == '\0' ? copy_text(joined, text_of(name))
+                                      : concat_text(joined, {name, separator, result});
+        if (!fits) return 0;
+        std::memcpy(result, joined, sizeof joined);
+        *last = '\0';
+        // A component no search can find (a server or share name) stands
+        // as typed.
+        if (!long_name(path, name)) {
+            const char* before = platform::find_last_separator(path);
+            copy_text(name, text_of(before ? before + 1 : path));
+        }
+    }
+    return copy_text(destination, capacity, result) ? 1 : 0;
+}

@@ -1,0 +1,28 @@
+// Text mode: every "http://" and "https://" address of a text file, as a
+// links page.
+#pragma once
+
+#include <string_view>
+
+#include "platform/streams.h"
+
+// The set of bytes that end an address besides those outside 0x21-0x7E.
+inline constexpr char URL_DELIMITERS[] = "\"\\'|*`^><}{)(}{";
+
+// True for a byte that belongs to an address.
+constexpr bool is_address_byte(unsigned char c) {
+    if (c < 0x21 || c > 0x7E) return false;
+    for (char d : std::string_view(URL_DELIMITERS))
+        if (c == static_cast<unsigned char>(d)) return false;
+    return true;
+}
+
+// Writes the list items for one read of the input: its "http://" addresses
+// in order, then its "https://" ones.  `line` ends at its first NUL.
+void write_line_links(OutputStream& out, std::string_view line);
+
+// Scans `input_path` and writes its links page to `output_path`.  0 when the
+// page was written completely; 1 when the input could not be opened or read,
+// or the output could not be created or written.  No output file is created
+// when the input cannot be opened.
+int extract_links(const char* input_path, const char* output_path);

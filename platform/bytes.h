@@ -1,0 +1,58 @@
+// Fixed-size byte-string buffers and the bounded helpers that fill them.
+//
+// Every text the program holds is a NUL-terminated byte string in the ANSI
+// code page (Shift_JIS on Japanese Windows) inside a fixed-size buffer.  The
+// helpers here never write past a buffer: a result that would not fit is
+// refused (false) and the destination is left as it was.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <initializer_list>
+#include <string_view>
+
+// A full path including its terminating NUL.
+inline constexpr std::size_t PATH_BUFFER = 260;
+// One line read from a file (at most 5119 bytes) including its NUL.
+inline constexpr std::size_t LINE_BUFFER = 5120;
+
+// The text of a NUL-terminated buffer up to its first NUL.
+inline std::string_view text_of(const char* s) { return s ? std::string_view(s) : std::string_view(); }
+
+// Joins `parts` into `dst` (capacity `cap`, NUL included).  Refuses, leaving
+// `dst` untouched, when the result would need `cap` bytes or more.
+inline bool concat_text(char* dst, std::size_t cap, std::initializer_list<std::string_view> parts) {
+    std::size_t total = 0;
+    for (std::string_view p : parts) total += p.size();
+    if (cap == 0 || total >= cap) return false;
+    // Parts may alias dst (appending to itself), so build from the back.
+    std::size_t end = total;
+    dst[end] = '\0';
+    const std::string_view* first = parts.begin();
+    for (const std::string_view* p = parts.end(); p != first;) {
+        --p;
+        end -= p->size();
+        std::memmove(dst + end, p->data(), p->size());
+    }
+    return true;
+}
+
+template <std::size_t N>
+inline bool concat_text(char (&dst)[N], std::initializer_list<std::string_view> parts) {
+    return concat_text(dst, N, parts);
+}
+
+inline bool copy_text(char* dst, std::size_t cap, std::string_view src) { return concat_text(dst, cap, {src}); }
+
+template <std::size_t N>
+inline bool copy_text(char (&dst)[N], std::string_view src) {
+    return concat_text(dst, N, {src});
+}
+
+// Copies as much of `src` as fits (at most cap - 1 bytes), always terminating.
+inline void copy_text_cut(char* dst, std::size_t cap, std::string_view src) {
+    if (cap == 0) return;
+    std::size_t n = src.size() < cap - 1 ? src.size() : cap - 1;
+    std::memmove(dst, src.data(), n);
+    dst[n] = '\0';
+}

@@ -1,0 +1,116 @@
+// The operating-system services the program needs, named for what it needs
+// them for.  One implementation sits on the Win32 API (platform_win32.cpp),
+// one on POSIX (platform_posix.cpp); nothing else in the program includes an
+// operating-system header.
+//
+// Texts are NUL-terminated byte strings in the ANSI code page.  Routines that
+// fill a caller's buffer take its capacity and refuse (false) rather than
+// truncate, unless they say otherwise.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/bytes.h"
+
+namespace platform {
+
+// ---- Paths -------------------------------------------------------------
+
+// The byte that separates path components ('\\' on Windows, '/' on POSIX).
+char separator();
+
+// The last separator in `path`, or nullptr.  On Windows the search is
+// Shift_JIS-aware, so the second byte of a double-byte character never counts.
+const char* find_last_separator(const char* path);
+
+// ---- Process ----------------------------------------------------------
+
+// The full path of the running program.
+bool program_path(char* out, std::size_t cap);
+
+// Splits a program path into its drive ("C:", empty when there is none) and
+// its directory with leading and trailing separator.
+void split_program_path(const char* path, char* drive, std::size_t drive_cap, char* directory,
+                        std::size_t directory_cap);
+
+// True when the Ctrl key is held down at start (POSIX: KOBU_OPEN is set to a
+// non-empty value other than "0").
+bool control_key_down();
+
+// ---- Locations and configuration -------------------------------------
+
+// Reads the per-user shell folder `name` ("Favorites", "Desktop").  Fails
+// (false, `out` untouched) when the value is missing or does not fit `cap`.
+bool read_shell_folder(const char* name, char* out, std::size_t cap);
+
+// The Windows directory, without trailing separator (POSIX: $HOME).
+bool windows_directory(char* out, std::size_t cap);
+
+// Profile-file lookup: the value of `key` in `section` of `file`, or
+// `fallback` when the file, section or key is absent.  The result is cut to
+// cap - 1 bytes.
+void read_profile_string(const char* file, const char* section, const char* key, const char* fallback,
+                         char* out, std::size_t cap);
+
+// ---- Files and folders -------------------------------------------------
+
+inline constexpr std::uint32_t ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr std::uint32_t ATTRIBUTE_NORMAL = 0x80;
+inline constexpr std::uint32_t ATTRIBUTES_INVALID = 0xFFFFFFFFu;
+
+// The attribute flags of `path`, or ATTRIBUTES_INVALID when it cannot be
+// queried.  The directory flag follows links.
+std::uint32_t file_attributes(const char* path);
+
+// One match of a folder search.
+struct FolderEntry {
+    char name[PATH_BUFFER];
+    std::uint32_t attributes;
+};
+
+// A folder search in progress.  Owned by the caller; no heap is used by the
+// program itself (the system may keep its own handle state).
+struct FolderSearch {
+    void* handle;
+    char folder[PATH_BUFFER];
+    char wildcard[PATH_BUFFER];
+};
+
+// Starts a search for `pattern` (a folder, a separator, then a name that may
+// hold '*' and '?', letter case ignored).  On a match fills `entry` and
+// returns true; the search must then be ended with end_folder_search.
+bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry& entry);
+bool next_folder_entry(FolderSearch& search, FolderEntry& entry);
+void end_folder_search(FolderSearch& search);
+
+// Identity of a folder, for spotting a folder met again through a link.
+struct FolderIdentity {
+    std::uint64_t volume;
+    std::uint64_t index;
+};
+bool folder_identity(const char* path, FolderIdentity& id);
+
+// ---- Byte files --------------------------------------------------------
+
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle NO_FILE = -1;
+
+// Opens a regular file for reading; anything else (a folder, a pipe, a
+// device) is refused so that a read can never block.
+FileHandle open_for_reading(const char* path);
+// Creates or truncates `path` for writing.
+FileHandle create_for_writing(const char* path);
+// Reads up to `size` bytes: the count, 0 at the end of the file, -1 on error.
+long read_bytes(FileHandle file, char* buffer, std::size_t size);
+// Writes all `size` bytes, or fails.
+bool write_bytes(FileHandle file, const char* data, std::size_t size);
+// Closes the file; false when the system reports a failure.
+bool close_file(FileHandle file);
+
+// ---- Shell -------------------------------------------------------------
+
+// Asks the shell to open `path` with its "open" verb; not waited for.
+void shell_open(const char* path);
+
+}  // namespace platform

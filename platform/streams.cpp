@@ -1,0 +1,108 @@
+#include "platform/streams.h"
+
+#include <cstring>
+
+namespace {
+
+long read_file_source(void* context, char* buffer, std::size_t size) {
+    return platform::read_bytes(*static_cast<platform::FileHandle*>(context), buffer, size);
+}
+
+}  // namespace
+
+LineReader::LineReader(ByteSource source, void* context, char* storage, std::size_t capacity)
+    : source_(source), context_(context), buf_(storage), cap_(capacity) {}
+
+LineReader::LineReader(platform::FileHandle file, char* storage, std::size_t capacity)
+    : source_(read_file_source), context_(&file_), file_(file), buf_(storage), cap_(capacity) {}
+
+void LineReader::fill() {
+    // Keep what is left at the front, then read until a whole window of
+    // LINE_BUFFER bytes is available or the input ends.
+    if (pos_ > 0) {
+        std::memmove(buf_, buf_ + pos_, end_ - pos_);
+        end_ -= pos_;
+        pos_ = 0;
+    }
+    while (!at_end_ && end_ < LINE_BUFFER) {
+        long n = source_(context_, buf_ + end_, cap_ - end_);
+        if (n <= 0) {
+            at_end_ = true;
+            failed_ = n < 0;
+            break;
+        }
+        end_ += static_cast<std::size_t>(n);
+    }
+}
+
+bool LineReader::next(std::string_view& line) {
+    // A read may need LINE_BUFFER raw bytes: 5118 bytes, then CR LF folded
+    // into one line feed.
+    if (end_ - pos_ < LINE_BUFFER && !at_end_) fill();
+    std::size_t avail = end_ - pos_;
+    if (avail == 0) return false;
+
+    char* start = buf_ + pos_;
+    std::size_t window = avail < LINE_BUFFER ? avail : LINE_BUFFER;
+    const char* lf = static_cast<const char*>(std::memchr(start, '\n', window));
+    std::size_t take;       // raw bytes consumed
+    std::size_t length;     // bytes handed out
+    if (lf != nullptr) {
+        take = static_cast<std::size_t>(lf - start) + 1;
+        length = take;
+        if (take >= 2 && lf[-1] == '\r') {
+            // CR LF arrives as one line feed.
+            --length;
+            start[length - 1] = '\n';
+        }
+        if (length > LINE_MAX_BYTES) take = length = LINE_MAX_BYTES;
+    } else {
+        take = length = window < LINE_MAX_BYTES ? window : LINE_MAX_BYTES;
+    }
+    pos_ += take;
+    line = std::string_view(start, length);
+    return true;
+}
+
+OutputStream::~OutputStream() {
+    if (file_ != platform::NO_FILE) close();
+}
+
+void OutputStream::put_raw(const char* data, std::size_t size) {
+    if (size > sizeof buf_ - len_) {
+        flush();
+        if (size > sizeof buf_) {
+            if (!failed_ && !platform::write_bytes(file_, data, size)) failed_ = true;
+            return;
+        }
+    }
+    std::memcpy(buf_ + len_, data, size);
+    len_ += size;
+}
+
+void OutputStream::put(std::string_view text) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p != end) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (lf == nullptr) {
+            put_raw(p, static_cast<std::size_t>(end - p));
+            return;
+        }
+        put_raw(p, static_cast<std::size_t>(lf - p));
+        put_raw("\r\n", 2);
+        p = lf + 1;
+    }
+}
+
+void OutputStream::flush() {
+    if (len_ > 0 && !failed_ && !platform::write_bytes(file_, buf_, len_)) failed_ = true;
+    len_ = 0;
+}
+
+bool OutputStream::close() {
+    flush();
+    bool closed = platform::close_file(file_);
+    file_ = platform::NO_FILE;
+    return closed && !failed_;
+}

@@ -1,0 +1,54 @@
+#include "links/links_page.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_util.h"
+
+namespace {
+
+std::string items(const std::string& line) {
+    return written_by([&](OutputStream& out) { write_line_links(out, line); });
+}
+
+std::string item(const std::string& scheme, const std::string& address) {
+    return "<li><a href=\"" + scheme + address + "\">" + scheme + address + "</a></li>\r\n";
+}
+std::string http(const std::string& a) { return item("http://", a); }
+std::string https(const std::string& a) { return item("https://", a); }
+
+TEST(LineLinks, Cases) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"see http://h/a?b=1&c=2, or https://k/(y)\n", http("h/a?b=1&c=2,") + https("k/")},
+        {"(see http://h/p)", http("h/p")},
+        {"[http://h/p]", http("h/p]")},
+        {"http://\x93\xFA\x96\x7B", http("")},
+        {"http://a http://b", http("a") + http("b")},
+        {"https://a", https("a")},
+        {"http://a/?u=https://b", http("a/?u=https://b") + https("b")},
+        {"https://x http://y https://z", http("y") + https("x") + https("z")},
+        {"HTTP://x Http://y", ""},
+        {"\x83\x68ttp://x", ""},                        // 'h' is a trail byte
+        {"\x83\x83http://x", http("x")},                // 0x83 0x83 is one character
+        {"\x81\x81\x81http://x", ""},
+        {"\x8C\xA9 http://x\x82\xC5", http("x")},
+        {"http://a\"b\\c'd|e*f`g^h>i<j}k{l)m(n", http("a")},
+        {"http://~#%&?=:/[]@!$+,;.-_x\x7F", http("~#%&?=:/[]@!$+,;.-_x")},
+        {"http://a\tb", http("a")},
+        {"http:/x ttp://x http//x", ""},
+        {"xhttp://a", http("a")},
+        {"httphttp://a", http("a")},
+    };
+    for (const auto& [line, expected] : cases) EXPECT_EQ(items(line), expected) << testing::PrintToString(line);
+}
+
+TEST(LineLinks, DelimiterSetInItsOrder) {
+    EXPECT_EQ(std::string(URL_DELIMITERS), "\x22\x5C\x27\x7C\x2A\x60\x5E\x3E\x3C\x7D\x7B\x29\x28\x7D\x7B");
+    for (unsigned c = 0; c < 256; ++c) {
+        bool expected = c >= 0x21 && c <= 0x7E && std::string(URL_DELIMITERS).find(static_cast<char>(c)) == std::string::npos;
+        EXPECT_EQ(is_address_byte(static_cast<unsigned char>(c)), expected) << c;
+    }
+}
+
+}  // namespace

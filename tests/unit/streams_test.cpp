@@ -1,0 +1,70 @@
+#include "platform/streams.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+namespace {
+
+using Reads = std::vector<std::string>;
+
+struct ReaderCase {
+    const char* name;
+    std::string input;
+    Reads expected;
+};
+
+TEST(LineReader, FoldsCrLfKeepsLoneCrAndEveryByte) {
+    const std::string a5118(5118, 'a'), a5119(5119, 'a');
+    const ReaderCase cases[] = {
+        {"empty", "", {}},
+        {"lf", "a\nb\n", {"a\n", "b\n"}},
+        {"crlf", "a\r\nb\r\n", {"a\n", "b\n"}},
+        {"lone cr", "a\rb\r", {"a\rb\r"}},
+        {"cr cr lf", "a\r\r\n", {"a\r\n"}},
+        {"no final lf", "a\nb", {"a\n", "b"}},
+        {"nul and ctrl-z", std::string("a\0b\x1A" "c\n\x1A\n", 8), {std::string("a\0b\x1A" "c\n", 6), "\x1A\n"}},
+        {"5119 exactly", a5118 + "\n", {a5118 + "\n"}},
+        {"5119 after folding", a5118 + "\r\n", {a5118 + "\n"}},
+        {"5120 split", a5119 + "\n", {a5119, "\n"}},
+        {"5120 crlf split", a5119 + "\r\n", {a5119, "\n"}},
+        {"cr at the cut", a5118 + "\r" + "x\n", {a5118 + "\r", "x\n"}},
+        {"long line", std::string(12000, 'b'), {std::string(5119, 'b'), std::string(5119, 'b'), std::string(1762, 'b')}},
+    };
+    for (const auto& c : cases) {
+        // Delivering the bytes in pieces of any size must not change the reads.
+        for (std::size_t step : {std::size_t{1} << 20, std::size_t{1}, std::size_t{7}, std::size_t{5119}}) {
+            EXPECT_EQ(reads_of(c.input, step), c.expected) << c.name << ", step " << step;
+        }
+    }
+}
+
+TEST(OutputStream, WritesEachLineFeedAsCrLf) {
+    EXPECT_EQ(written_by([](OutputStream& out) {
+                  out.put("a\nb");
+                  out.put({"\n", "c\r\n"});
+              }),
+              "a\r\nb\r\nc\r\r\n");
+    // Large writes pass the buffer without losing or reordering bytes.
+    std::string big(100000, 'x');
+    big[50000] = '\n';
+    std::string expected = big.substr(0, 50000) + "\r\n" + big.substr(50001) + "!";
+    EXPECT_EQ(written_by([&](OutputStream& out) {
+                  out.put(big);
+                  out.put("!");
+              }),
+              expected);
+}
+
+TEST(OutputStream, ReportsAFailedWrite) {
+    platform::FileHandle full = platform::create_for_writing("/dev/full");
+    ASSERT_NE(full, platform::NO_FILE);
+    OutputStream out(full);
+    out.put("text\n");
+    EXPECT_FALSE(out.close());
+}
+
+}  // namespace

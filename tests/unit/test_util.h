@@ -1,0 +1,58 @@
+// Helpers shared by the unit tests.
+#pragma once
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+#include "platform/streams.h"
+
+// A LineReader source over a string, handing out at most `step` bytes a call.
+struct MemorySource {
+    std::string data;
+    std::size_t pos = 0;
+    std::size_t step = 1 << 20;
+
+    static long read(void* context, char* buffer, std::size_t size) {
+        auto* self = static_cast<MemorySource*>(context);
+        std::size_t n = std::min({size, self->step, self->data.size() - self->pos});
+        std::memcpy(buffer, self->data.data() + self->pos, n);
+        self->pos += n;
+        return static_cast<long>(n);
+    }
+};
+
+// Every read a LineReader hands out for `data`, delivered `step` bytes at a time.
+inline std::vector<std::string> reads_of(const std::string& data, std::size_t step = 1 << 20) {
+    MemorySource source{data, 0, step};
+    std::vector<char> storage(3 * LINE_BUFFER);
+    LineReader reader(&MemorySource::read, &source, storage.data(), storage.size());
+    std::vector<std::string> reads;
+    std::string_view line;
+    while (reader.next(line)) reads.emplace_back(line);
+    return reads;
+}
+
+// What `write` puts through an OutputStream, as the bytes of the file.
+template <typename Write>
+std::string written_by(Write write) {
+    char name[] = "/tmp/kobu-unit-XXXXXX";
+    int fd = mkstemp(name);
+    if (fd < 0) return "<no temporary file>";
+    {
+        OutputStream out(fd);
+        write(out);
+        out.close();
+    }
+    std::string text;
+    if (FILE* f = std::fopen(name, "rb")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+        std::fclose(f);
+    }
+    std::remove(name);
+    return text;
+}
