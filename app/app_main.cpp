@@ -16,8 +16,8 @@ std::string_view separator_text() {
 // dropped file whose path holds a space) names the path inside them.
 std::string_view unquoted(std::string_view tail) {
     if (tail.size() >= 2 && tail.front() == '"' && tail.back() == '"' &&
-        tail.substr(1, tail.size() - 2).find('"') == std::string_view::npos)
-        return tail.substr(1, tail.size() - 2);
+        slice(tail, 1, tail.size() - 2).find('"') == std::string_view::npos)
+        return slice(tail, 1, tail.size() - 2);
     return tail;
 }
 

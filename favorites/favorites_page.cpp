@@ -59,7 +59,7 @@ void write_shortcut_pass(OutputStream& out, const char* folder, const char* patt
         char joined[PATH_BUFFER];
         if (!join_entry(joined, folder, entry.name)) continue;  // cannot be named: skipped
         std::string_view name = entry.name;
-        std::string_view title = name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
+        std::string_view title = head(name, name.size() >= 4 ? name.size() - 4 : 0);
         char address[LINE_BUFFER];
         copy_text_cut(address, sizeof address, read_shortcut_url(joined));
         out.put({"<li><a href=\"", address, "\">", title, "</a></li>\n"});
@@ -141,9 +141,9 @@ const char* read_shortcut_url(const char* path) {
     std::string_view line;
     while (reader.next(line)) {
         line = up_to_nul(line);
-        if (line.substr(0, 4) != "URL=") continue;
+        if (!starts_with(line, "URL=")) continue;
         if (line.back() == '\n') line.remove_suffix(1);
-        copy_text_cut(url, sizeof url, line.substr(4));
+        copy_text_cut(url, sizeof url, from(line, 4));
         break;
     }
     platform::close_file(file);

@@ -19,6 +19,16 @@ inline constexpr std::size_t LINE_BUFFER = 5120;
 // The text of a NUL-terminated buffer up to its first NUL.
 inline std::string_view text_of(const char* s) { return s ? std::string_view(s) : std::string_view(); }
 
+// Slices that never throw (the Windows program carries no exception support).
+inline std::string_view head(std::string_view s, std::size_t n) {
+    return std::string_view(s.data(), n < s.size() ? n : s.size());
+}
+inline std::string_view from(std::string_view s, std::size_t pos) {
+    return pos < s.size() ? std::string_view(s.data() + pos, s.size() - pos) : std::string_view();
+}
+inline std::string_view slice(std::string_view s, std::size_t pos, std::size_t n) { return head(from(s, pos), n); }
+inline bool starts_with(std::string_view s, std::string_view prefix) { return head(s, prefix.size()) == prefix; }
+
 // Joins `parts` into `dst` (capacity `cap`, NUL included).  Refuses, leaving
 // `dst` untouched, when the result would need `cap` bytes or more.
 inline bool concat_text(char* dst, std::size_t cap, std::initializer_list<std::string_view> parts) {

@@ -47,16 +47,16 @@ void profile_lookup(LineReader& reader, std::string_view section, std::string_vi
         if (line.empty() || line.front() == ';') return true;
         if (line.front() == '[') {
             std::size_t close = line.find(']');
-            std::string_view name = close == std::string_view::npos ? line.substr(1) : line.substr(1, close - 1);
+            std::string_view name = close == std::string_view::npos ? from(line, 1) : slice(line, 1, close - 1);
             in_section = same_name(trim(name), section);
             return true;
         }
         if (!in_section) return true;
         std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos || !same_name(trim(line.substr(0, eq)), key)) return true;
-        std::string_view v = trim(line.substr(eq + 1));
+        if (eq == std::string_view::npos || !same_name(trim(head(line, eq)), key)) return true;
+        std::string_view v = trim(from(line, eq + 1));
         if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-            v = v.substr(1, v.size() - 2);
+            v = slice(v, 1, v.size() - 2);
         copy_text_cut(value, sizeof value, v);
         found = value;
         return false;
@@ -70,16 +70,21 @@ bool user_dirs_lookup(LineReader& reader, std::string_view variable, std::string
     bool have = false;
     for_each_line(reader, [&](std::string_view line) {
         line = trim(line);
-        if (line.size() <= variable.size() || line.substr(0, variable.size()) != variable) return true;
-        line = trim(line.substr(variable.size()));
+        if (line.size() <= variable.size() || !starts_with(line, variable)) return true;
+        line = trim(from(line, variable.size()));
         if (line.empty() || line.front() != '=') return true;
-        line = trim(line.substr(1));
+        line = trim(from(line, 1));
         if (line.empty() || line.front() != '"') return true;
         line.remove_prefix(1);
 
         char path[PATH_BUFFER];
         std::size_t n = 0;
-        if (line.substr(0, 5) == "$HOME" && (line.size() == 5 || line[5] == '/' || line[5] == '"')) {
+        if (starts_with(line, "\"")) {
+            value[0] = '\0';  // present but empty, like an empty registry value
+            have = true;
+            return true;
+        }
+        if (starts_with(line, "$HOME") && (line.size() == 5 || line[5] == '/' || line[5] == '"')) {
             if (home.size() >= sizeof path) return true;
             std::memcpy(path, home.data(), home.size());
             n = home.size();

@@ -53,7 +53,7 @@ private:
 // The text of a read as the program's byte strings see it: up to its first NUL.
 inline std::string_view up_to_nul(std::string_view s) {
     std::size_t n = s.find('\0');
-    return n == std::string_view::npos ? s : s.substr(0, n);
+    return n == std::string_view::npos ? s : head(s, n);
 }
 
 class OutputStream {

@@ -1,0 +1,62 @@
+# kobu: the two commands of the README, and the builds behind them.
+#   make demo    build the native program and run it on examples/
+#   make test    install what is missing, build both programs, run every test
+SHELL := /bin/bash
+.DEFAULT_GOAL := demo
+.PHONY: demo test deps deps-native native win32 sanitize fuzz-build fuzz bench clean
+
+DEMO := build/demo
+FUZZ_SECONDS ?= 600
+
+deps:
+	@./cmake/install-deps.sh
+
+deps-native:
+	@./cmake/install-deps.sh native
+
+native:
+	@cmake --preset native >/dev/null
+	@cmake --build --preset native
+
+win32:
+	@cmake --preset win32 >/dev/null
+	@cmake --build --preset win32
+
+sanitize:
+	@cmake --preset sanitize >/dev/null
+	@cmake --build --preset sanitize
+
+fuzz-build:
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+
+demo: deps-native
+	@cmake --preset native -DKOBU_TESTS=OFF >/dev/null
+	@cmake --build --preset native --target kobu
+	@rm -rf $(DEMO) && mkdir -p $(DEMO)/config $(DEMO)/Desktop
+	@printf 'XDG_FAVORITES_DIR="%s"\nXDG_DESKTOP_DIR="%s"\n' \
+	  "$(CURDIR)/examples/Favorites" "$(CURDIR)/$(DEMO)/Desktop" > $(DEMO)/config/user-dirs.dirs
+	@XDG_CONFIG_HOME="$(CURDIR)/$(DEMO)/config" build/native/kobu
+	@echo "Favorites page of examples/Favorites written to $(DEMO)/Desktop/kobu.html"
+	@cp examples/links.txt $(DEMO)/links.txt
+	@build/native/kobu "$(CURDIR)/$(DEMO)/links.txt"
+	@echo "Links page of examples/links.txt written to $(DEMO)/links.txt.html"
+
+test: deps win32
+	@cmake --preset native -DKOBU_TESTS=ON >/dev/null
+	@cmake --build --preset native
+	@$(MAKE) --no-print-directory sanitize fuzz-build
+	@ctest --preset native -j2
+	@ctest --preset sanitize -j2
+	@ctest --preset fuzz -j2
+
+fuzz: fuzz-build
+	@./fuzz/run.sh build/fuzz $(FUZZ_SECONDS)
+
+bench: deps
+	@cmake --preset bench >/dev/null
+	@cmake --build --preset bench
+	@./bench/run.sh build/bench
+
+clean:
+	rm -rf build

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs what building and testing kobu needs, when it is missing (Debian,
+# as root).  Quiet and quick when everything is there already.
+#   install-deps.sh native   what the native program needs (make demo)
+#   install-deps.sh          everything: tests, Windows build, Wine, fuzzing, benchmarks
+set -euo pipefail
+
+packages=(cmake make g++ python3)
+if [ "${1:-all}" != native ]; then
+  packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+             g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 locales icoutils ripgrep)
+fi
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+if [ "${1:-all}" != native ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root dpkg --add-architecture i386
+  need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+elif [ -n "${need_update:-}" ]; then
+  as_root apt-get update -qq
+fi
+
+# The Japanese locale gives Wine code page 932.
+if [ "${1:-all}" != native ] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  echo "generating the ja_JP.UTF-8 locale"
+  as_root sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+  as_root locale-gen >/dev/null
+fi

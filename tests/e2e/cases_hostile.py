@@ -1,0 +1,1 @@
+"""Hostile-input cases."""

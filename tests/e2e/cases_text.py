@@ -1,0 +1,193 @@
+"""Argument and text-mode cases: a file argument becomes its links page."""
+import os
+
+from pages import link_item, links_page, text_links
+from registry import case, expect_file, expected_favorites, read
+from runners import Raw
+
+http = lambda a: link_item(b'http://', a)    # noqa: E731
+https = lambda a: link_item(b'https://', a)  # noqa: E731
+
+EDGE_LINES = [  # (line, the items it gives)
+    (b'see http://h/a?b=1&c=2, or https://k/(y)\r\n', http(b'h/a?b=1&c=2,') + https(b'k/')),
+    (b'(see http://h/p)\r\n', http(b'h/p')),
+    (b'[http://h/p]\r\n', http(b'h/p]')),
+    (b'http://\x93\xfa\x96\x7b\x8c\xea\r\n', http(b'')),
+    (b'http://a http://b\r\n', http(b'a') + http(b'b')),
+    (b'https://a\r\n', https(b'a')),
+    (b'http://a/?u=https://b\r\n', http(b'a/?u=https://b') + https(b'b')),
+    (b'https://x then http://y\r\n', http(b'y') + https(b'x')),
+    (b'HTTP://upper\r\n', b''),
+    (b'\x83\x68ttp://trail-byte-h\r\n', b''),
+    (b'\x93\xfa\x96\x7bhttp://nihon.example/\x82\xc5\x82\xb7\r\n', http(b'nihon.example/')),
+    (b'http://', http(b'')),
+]
+
+
+def text_file(env, data, *name):
+    path = env.write(*(name or ('in', 'links.txt')), data)
+    return path, path + b'.html'
+
+
+@case('text')
+def links_page_beside_its_input(env):
+    data = b''.join(line for line, _ in EDGE_LINES)
+    src, out = text_file(env, data)
+    assert env.run(env.prog(src)) == 0
+    items = b''.join(i for _, i in EDGE_LINES)
+    assert items == text_links(data)
+    expect_file(out, links_page(env.prog(src), items))
+    assert read(src) == data
+    assert not os.path.exists(env.host('bin', 'kobu.html'))
+
+
+@case('text')
+def empty_file(env):
+    src, out = text_file(env, b'')
+    assert env.run(env.prog(src)) == 0
+    expect_file(out, links_page(env.prog(src), b''))
+
+
+@case('text')
+def line_longer_than_one_read(env):
+    data = (b'http://' + b'a' * 5200 + b' https://tail/\n' + b'x' * 5110 + b'http://cut-at-5119-bytes\n' +
+            b'\r\n'.join(b'http://line%d/' % i for i in range(3)))
+    src, out = text_file(env, data)
+    assert env.run(env.prog(src)) == 0
+    items = text_links(data)
+    assert http(b'a' * 5112) in items and http(b'cu') in items and https(b'tail/') in items
+    expect_file(out, links_page(env.prog(src), items))
+
+
+@case('text')
+def japanese_text_and_every_byte(env):
+    data = (b'\x83\x68ttp://no \x8c\xa9\x82\xe9http://ok/\x82\xcd\n'
+            + bytes(range(256)) + b'http://after-all-bytes/\n'
+            + b'a\0http://after-nul-is-not-read/\nhttp://next-line/\x1a more\n')
+    src, out = text_file(env, data)
+    assert env.run(env.prog(src)) == 0
+    items = text_links(data)
+    assert b'after-nul' not in items and http(b'next-line/') in items
+    expect_file(out, links_page(env.prog(src), items))
+
+
+@case('text')
+def folder_argument_is_listed(env):
+    desk = env.mkdir('desk')
+    env.set_folder('Desktop', desk)
+    env.set_folder('Favorites', env.mkdir('fav'))
+    folder = env.mkdir('Some Folder')
+    env.write('Some Folder', 'x.url', b'URL=http://x/\n')
+    assert env.run(env.prog(folder)) == 0
+    expect_file(os.path.join(desk, b'kobu.html'), expected_favorites(env, folder))
+
+
+@case('text')
+def unresolvable_argument_lists_favorites(env):
+    desk = env.mkdir('desk')
+    fav = env.mkdir('fav')
+    env.set_folder('Desktop', desk)
+    env.set_folder('Favorites', fav)
+    env.write('fav', 'f.url', b'URL=http://fav/\n')
+    folder = env.mkdir('dir')
+    for tail in (env.prog(env.host('missing.txt')), env.prog(folder) + env.sep, b'"' + env.prog(folder)):
+        assert env.run(tail) == 0
+        expect_file(os.path.join(desk, b'kobu.html'), expected_favorites(env, fav))
+
+
+@case('text')
+def wildcard_last_component(env):
+    src, out = text_file(env, b'http://wild/\n', 'wild', 'only.txt')
+    env.write('wild', 'other.dat', b'')
+    assert env.run(env.prog(env.host('wild')) + env.sep + b'*.txt') == 0
+    expect_file(out, links_page(env.prog(src), http(b'wild/')))
+
+
+@case('text')
+def quoted_argument_with_a_space(env):
+    src, out = text_file(env, b'http://quoted/\n', 'a b', 'my links.txt')
+    assert env.run(b'"' + env.prog(src) + b'"') == 0
+    expect_file(out, links_page(env.prog(src), http(b'quoted/')))
+
+
+@case('text')
+def bare_name_in_the_current_folder(env):
+    src, out = text_file(env, b'http://bare/\n', 'cwd', 'notes.txt')
+    assert env.run(b'notes.txt', cwd=env.host('cwd')) == 0
+    expect_file(out, links_page(b'notes.txt', http(b'bare/')))
+
+
+def file_seen_as(env, length):
+    """A file whose path, as the program sees it, is exactly `length` bytes."""
+    base = env.prog(env.root)
+    room = length - len(base) - 1
+    parts = []
+    while room > 120:
+        parts.append('d' * 100)
+        room -= 101
+    parts.append('f' * (room - 4) + '.txt')
+    path = env.write(*parts, b'http://long/\n')
+    assert len(env.prog(path)) == length
+    return path
+
+
+@case('text')
+def links_page_name_at_the_path_limit(env):
+    ok = file_seen_as(env, 254)
+    assert env.run(env.prog(ok)) == 0
+    expect_file(ok + b'.html', links_page(env.prog(ok), http(b'long/')))
+    for n in (255, 259):
+        src = file_seen_as(env, n)
+        before = read(src)
+        assert env.run(env.prog(src)) == 1
+        assert not os.path.exists(src + b'.html') and read(src) == before
+        name = os.path.basename(src)
+        assert [f for f in os.listdir(os.path.dirname(src)) if f.startswith(name)] == [name]
+
+
+@case('text')
+def output_that_cannot_be_created(env):
+    src, out = text_file(env, b'http://x/\n')
+    os.mkdir(out)
+    assert env.run(env.prog(src)) == 1
+    assert os.path.isdir(out)
+
+
+@case('text', runners=('native',))
+def input_that_is_not_a_regular_file(env):
+    fifo = env.host('in.fifo')
+    os.mkfifo(fifo)
+    os.symlink(b'/dev/zero', env.host('zero.txt'))
+    for src in (fifo, env.host('zero.txt')):
+        assert env.run(env.prog(src)) == 1
+        assert not os.path.exists(src + b'.html')
+
+
+@case('text', runners=('wine',))
+def short_name_argument_gives_long_names(env):
+    src, out = text_file(env, b'http://short/\n', 'Program Folder', 'Long Notes File.txt')
+    short = env.runner.short_path(env, src)
+    assert b'~' in short, short
+    assert env.run(short) == 0
+    expect_file(out, links_page(env.prog(src), http(b'short/')))
+
+
+@case('text', runners=('wine',))
+def japanese_file_name(env):
+    src, out = text_file(env, b'\x83\x8a\x83\x93\x83\x4e http://jp/\n', '\u30ea\u30f3\u30af\u96c6.txt')
+    assert env.run(env.prog(src)) == 0
+    expect_file(out, links_page(env.prog(src), http(b'jp/')))
+
+
+@case('text', runners=('wine',))
+def path_with_spaces_unquoted(env):
+    src, out = text_file(env, b'http://spaces/\n', 'with  spaces', 'a b.txt')
+    assert env.run(env.prog(src)) == 0
+    expect_file(out, links_page(env.prog(src), http(b'spaces/')))
+
+
+@case('text', runners=('wine',))
+def registry_value_of_300_bytes(env):
+    env.set_folder('Desktop', Raw(b'Z:\\' + b'd' * 297))
+    assert env.run() == 0
+    assert os.path.exists(env.host('bin', 'kobu.html'))

@@ -1,0 +1,167 @@
+"""What the two pages must hold, built from their formats, and a model of
+the reading rules used to predict them from the files on disk."""
+
+FAVORITES_HEAD = (
+    b'<html>\n<head>\n'
+    b'<meta http-equiv="content-type" content="text/html; charset=shift_jis">\n'
+    b'<meta http-equiv="content-style-type" content="text/css">\n'
+    b'<meta name="generated" content="kobu.exe">\n'
+    b'<title>\x82\xa8\x8bC\x82\xc9\x93\xfc\x82\xe8</title>\n'
+    b'<style type="text/css"><!--\n'
+    b'\tbody{color:#333333;background-color:#ffffff;padding:2em 1em 2em 1.5em;border-left:solid 2em #669900}\n'
+    b'\ta{text-decoration:none} a:link{color:#006600} a:visited{color:#003300} '
+    b'a:hover{color:#ff00cc;text-decoration:underline} a:active{color:#ff00cc;background-color:#ffffcc}\n'
+    b'\tli{list-style:square inside}\n'
+    b'\tdiv.dir{margin:1em 0px 0px 4em;padding:0.1em;border-top:solid 0.1em #669900}\n'
+    b'\tspan.dir{color:#669900;font-weight:bold;font-size:150%}\n'
+    b'\th1{margin:0px;padding:0px;color:#669900;font-weight:bold;font-size:150%}\n'
+    b'\thr{color:#003333;height:1px; margin:0.4em 2em}\n'
+    b'--></style>\n</head>\n<body>\n')
+FAVORITES_FOOT = b'</body>\n</html>'
+
+LINKS_HEAD = (
+    b'<html>\n<head>\n'
+    b'<meta http-equiv="content-type" content="text/html; charset=shift_jis">\n'
+    b'<meta http-equiv="content-style-type" content="text/css">\n'
+    b'<meta name="generated" content="kobu.exe">\n'
+    b'<title>\x83\x8a\x83\x93\x83N\x8fW</title>\n'
+    b'<style type="text/css"><!--\n'
+    b'\tbody{color:#333333; background-color:#cccccc; margin:2em; font-family:monospace}\n'
+    b'\ta{text-decoration:none} a:link{color: #006600} a:visited{color: #003300} a:hover{color: #ff00cc} '
+    b'a:active{color: #ff00cc; background-color:#ffffcc}\n'
+    b'\th1{color:#669900; background-color:#ffffcc; font-size:120%; font-weight:bold; width:100%; '
+    b'border:none; padding:0.4em; text-align:center; border:solid 2px #669900}\n'
+    b'\tul{padding:0em;margin-top:0.2em;margin-bottom:0.2em}\n'
+    b'\tli{white-space:nowrap}\n'
+    b'\thr{color:#669900; height:2px}\n'
+    b'--></style>\n</head>\n<body>\n')
+LINKS_HEADING_TAIL = b' \x82\xa9\x82\xe7\x92\x8a\x8fo\x82\xb3\x82\xea\x82\xbdURL</h1>\n<ul>\n'
+LINKS_FOOT = b'</ul>\n<hr>\n</body>\n</html>'
+
+URL_DELIMITERS = b'"\\\'|*`^><}{)(}{'
+LINE_MAX = 5119
+
+
+def crlf(text):
+    return text.replace(b'\n', b'\r\n')
+
+
+def favorites_page(root, body):
+    return crlf(FAVORITES_HEAD + b'<h1>' + root + b'</h1>\n<div>\n' + body + FAVORITES_FOOT)
+
+
+def links_page(input_path, items):
+    return crlf(LINKS_HEAD + b'<h1>' + input_path + LINKS_HEADING_TAIL + items + LINKS_FOOT)
+
+
+def shortcut_item(address, title):
+    return b'<li><a href="' + address + b'">' + title + b'</a></li>\n'
+
+
+def section(name):
+    return b'<div class="dir"><span class="dir">' + name + b'</span>\n'
+
+
+def link_item(scheme, address):
+    return b'<li><a href="' + scheme + address + b'">' + scheme + address + b'</a></li>\n'
+
+
+# ---- reading rules --------------------------------------------------------
+
+def reads(data):
+    """The reads a file yields: CR LF folded, at most 5119 bytes each."""
+    out, i = [], 0
+    while i < len(data):
+        window = data[i:i + LINE_MAX + 1]
+        k = window.find(b'\n')
+        if k >= 0:
+            take, line = k + 1, window[:k + 1]
+            if k >= 1 and window[k - 1] == 0x0D:
+                line = window[:k - 1] + b'\n'
+            if len(line) > LINE_MAX:
+                take, line = LINE_MAX, window[:LINE_MAX]
+        else:
+            take = min(len(window), LINE_MAX)
+            line = window[:take]
+        out.append(line)
+        i += take
+    return out
+
+
+def c_string(read):
+    return read.split(b'\0', 1)[0]
+
+
+def shortcut_address(data):
+    for r in reads(data):
+        v = c_string(r)
+        if v.startswith(b'URL='):
+            if v.endswith(b'\n'):
+                v = v[:-1]
+            return v[4:]
+    return b''
+
+
+def is_lead(b):
+    return 0x81 <= b <= 0x9F or 0xE0 <= b <= 0xFC
+
+
+def find_substring(text, pattern):
+    """The Shift_JIS substring search, walked exactly as defined."""
+    i = 0
+    while i < len(text):
+        start = i
+        if is_lead(text[i]) and i + 1 < len(text):
+            i += 2
+            continue  # the patterns used here begin with an ASCII byte
+        i += 1
+        if text[start] != pattern[0]:
+            continue
+        rest, t = pattern[1:], i
+        k = 0
+        while k < len(rest) and t < len(text) and text[t] == rest[k]:
+            t += 1
+            k += 1
+        if k == len(rest):
+            return start
+        if t >= len(text):
+            return -1
+    return -1
+
+
+def is_address_byte(b):
+    return 0x21 <= b <= 0x7E and b not in URL_DELIMITERS
+
+
+def line_links(line):
+    items = b''
+    for scheme in (b'http://', b'https://'):
+        text = line
+        while True:
+            p = find_substring(text, scheme)
+            if p < 0:
+                break
+            address = text[p + len(scheme):]
+            n = 0
+            while n < len(address) and is_address_byte(address[n]):
+                n += 1
+            text = address[n:]
+            items += link_item(scheme, address[:n])
+    return items
+
+
+def text_links(data):
+    return b''.join(line_links(c_string(r)) for r in reads(data))
+
+
+def read_shortcut(path):
+    """The address a shortcut file yields ('' for anything but a readable regular file)."""
+    import os
+    import stat as st
+    try:
+        if not st.S_ISREG(os.stat(path).st_mode):
+            return b''
+        with open(path, 'rb') as f:
+            return shortcut_address(f.read())
+    except OSError:
+        return b''

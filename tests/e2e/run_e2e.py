@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""End-to-end suite: runs the built program on sandboxes and compares the
+page bytes with what the page formats give.
+
+  run_e2e.py --runner native --program build/native/kobu
+  run_e2e.py --runner wine --program build/win32/kobu.exe --helper build/win32/wine_helper.exe \
+             --wine-prefix build/wine/prefix
+"""
+import argparse
+import fnmatch
+import os
+import sys
+import tempfile
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from runners import RUNNERS, Env, remove_tree  # noqa: E402
+import cases_favorites  # noqa: E402,F401  (registers cases)
+import cases_text  # noqa: E402,F401
+import cases_hostile  # noqa: E402,F401
+from registry import CASES  # noqa: E402
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument('--runner', choices=sorted(RUNNERS), required=True)
+    ap.add_argument('--program', required=True)
+    ap.add_argument('--helper')
+    ap.add_argument('--wine-prefix')
+    ap.add_argument('--suite', help='only cases of this suite (favorites, text, hostile)')
+    ap.add_argument('-k', dest='pattern', default='*', help='only cases whose name matches this glob')
+    args = ap.parse_args()
+
+    runner = RUNNERS[args.runner](args.program, helper=args.helper, wine_prefix=args.wine_prefix)
+    selected = [c for c in CASES if runner.name in c.runners and fnmatch.fnmatch(c.name, args.pattern)
+                and (args.suite is None or c.suite == args.suite)]
+    passed = failed = 0
+    runner.start()
+    try:
+        for c in selected:
+            root = tempfile.mkdtemp(prefix='kobu-e2e-').encode()
+            try:
+                c.fn(Env(runner, root))
+                passed += 1
+                print(f'ok     {c.suite}/{c.name}')
+            except Exception:  # noqa: BLE001 - every failure is reported the same way
+                failed += 1
+                print(f'FAILED {c.suite}/{c.name}')
+                print('       ' + traceback.format_exc().replace('\n', '\n       '))
+            finally:
+                remove_tree(root)
+    finally:
+        runner.stop()
+    print(f'{runner.name}: {passed} passed, {failed} failed')
+    if not selected:
+        print('no case selected')
+        return 1
+    return 1 if failed else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

@@ -1,0 +1,300 @@
+"""Two ways of running the program in a sandbox with the same cases: the
+native POSIX program, and the Windows program under Wine in code page 932.
+
+Case code speaks in host paths (bytes) and in what the program sees of them
+(`env.prog(path)`); each runner maps one to the other, sets the shell
+folders (xdg user-dirs file or registry) and starts the program with an exact
+argument tail."""
+
+import os
+import shutil
+import stat
+import subprocess
+import tempfile
+import time
+
+SHELL_FOLDERS = ('Desktop', 'Favorites')
+XDG_NAMES = {'Desktop': b'XDG_DESKTOP_DIR', 'Favorites': b'XDG_FAVORITES_DIR'}
+
+
+class Raw(bytes):
+    """A shell-folder value given exactly as the program should read it."""
+
+
+class Env:
+    """One sandbox: a temporary folder with the program, its configuration,
+    a home, a working folder and whatever trees a case makes."""
+
+    def __init__(self, runner, root):
+        self.runner = runner
+        self.root = root
+        self.folders = {'Desktop': None, 'Favorites': None}
+        for d in (b'bin', b'home', b'config', b'cwd', b'fakebin'):
+            os.makedirs(os.path.join(root, d))
+        self.program = runner.install(self)
+
+    # -- paths ----------------------------------------------------------
+    def host(self, *parts):
+        """A host path below the sandbox; str parts take the runner's file-name encoding."""
+        p = self.root
+        for part in parts:
+            p = os.path.join(p, part if isinstance(part, bytes) else part.encode(self.runner.fs_encoding))
+        return p
+
+    def prog(self, host_path):
+        return self.runner.prog(host_path)
+
+    @property
+    def sep(self):
+        return self.runner.sep
+
+    def mkdir(self, *parts):
+        p = self.host(*parts)
+        os.makedirs(p, exist_ok=True)
+        return p
+
+    def write(self, *parts_and_data):
+        *parts, data = parts_and_data
+        p = self.host(*parts)
+        os.makedirs(os.path.dirname(p), exist_ok=True)
+        with open(p, 'wb') as f:
+            f.write(data)
+        return p
+
+    def config(self, text):
+        """Writes kobu.txt beside the program."""
+        self.write(b'bin', b'kobu.txt', text)
+
+    def set_folder(self, name, value):
+        """None: absent; a host path; Raw(bytes): exactly that value."""
+        self.folders[name] = value
+
+    def folder_value(self, name):
+        v = self.folders[name]
+        if v is None or isinstance(v, Raw):
+            return v
+        return self.prog(v)
+
+    def run(self, tail=b'', ctrl=False, cwd=None):
+        return self.runner.run(self, tail, ctrl, cwd or self.host(b'cwd'))
+
+    def opened(self, wait=True):
+        return self.runner.opened(self, wait)
+
+
+def read(path):
+    with open(path, 'rb') as f:
+        return f.read()
+
+
+class NativeRunner:
+    name = 'native'
+    sep = b'/'
+    fs_encoding = 'cp932'   # names are created as the Shift_JIS bytes the program handles
+    can_ctrl = True
+
+    def __init__(self, program, **_):
+        self.program = os.fsencode(os.path.abspath(program))
+
+    def start(self):
+        pass
+
+    def stop(self):
+        pass
+
+    def install(self, env):
+        dst = env.host(b'bin', b'kobu')
+        shutil.copy(self.program, dst)
+        opener = env.host(b'fakebin', b'xdg-open')
+        with open(opener, 'wb') as f:
+            f.write(b'#!/bin/sh\nprintf "%s\\n" "$1" >> "$KOBU_TEST_OPENED.tmp" && mv "$KOBU_TEST_OPENED.tmp" "$KOBU_TEST_OPENED"\n')
+        os.chmod(opener, 0o755)
+        return dst
+
+    def prog(self, host_path):
+        return host_path
+
+    def name_seen(self, host_name):
+        return host_name
+
+    def write_user_dirs(self, env):
+        lines = []
+        for name in SHELL_FOLDERS:
+            v = env.folder_value(name)
+            if v is None:
+                continue
+            quoted = b'"' + v.replace(b'\\', b'\\\\').replace(b'"', b'\\"') + b'"'
+            lines.append(XDG_NAMES[name] + b'=' + quoted + b'\n')
+        with open(env.host(b'config', b'user-dirs.dirs'), 'wb') as f:
+            f.write(b''.join(lines))
+
+    def run(self, env, tail, ctrl, cwd):
+        self.write_user_dirs(env)
+        environ = {
+            'PATH': os.fsdecode(env.host(b'fakebin')) + ':/usr/bin:/bin',
+            'HOME': os.fsdecode(env.host(b'home')),
+            'XDG_CONFIG_HOME': os.fsdecode(env.host(b'config')),
+            'KOBU_TEST_OPENED': os.fsdecode(env.host(b'opened.log')),
+            'LC_ALL': 'C',
+        }
+        if ctrl:
+            environ['KOBU_OPEN'] = '1'
+        argv = [env.program] + ([tail] if tail else [])
+        return subprocess.run(argv, env=environ, cwd=cwd, stdin=subprocess.DEVNULL, timeout=600).returncode
+
+    def opened(self, env, wait=True):
+        log = env.host(b'opened.log')
+        deadline = time.monotonic() + (10 if wait else 0)
+        while not os.path.exists(log) and time.monotonic() < deadline:
+            time.sleep(0.02)
+        return read(log).splitlines() if os.path.exists(log) else []
+
+    def windows_directory(self, env):
+        return env.host(b'home')
+
+    def ends_in_separator(self, path):
+        return path.endswith(b'/')
+
+    def windows_favorites(self, env):
+        """The folder listed without a Favorites value: (host path, as the program names it)."""
+        p = os.path.join(env.host(b'home'), b'favorites')
+        return p, p
+
+    def list_dir(self, host_dir):
+        """(name as the program sees it, host path, is folder) in file-system order, as a search returns them."""
+        out = []
+        for name in [b'.', b'..'] + os.listdir(host_dir):
+            p = os.path.join(host_dir, name)
+            out.append((name, p, os.path.isdir(p)))
+        return out
+
+
+class WineRunner:
+    name = 'wine'
+    sep = b'\\'
+    fs_encoding = 'utf-8'   # Wine keeps Unicode names as UTF-8 on the host
+    can_ctrl = False
+
+    def __init__(self, program, helper=None, wine_prefix=None, **_):
+        self.program = os.path.abspath(program)
+        self.helper = os.path.abspath(helper)
+        self.environ = dict(os.environ)
+        self.environ.update({
+            'WINEPREFIX': os.path.abspath(wine_prefix),
+            'WINEDEBUG': '-all',
+            'WINEDLLOVERRIDES': 'mscoree,mshtml=',
+            'WINEARCH': 'win32',
+            'LC_ALL': 'ja_JP.UTF-8',
+        })
+        self.environ.pop('DISPLAY', None)
+
+    def wine(self, *args, **kw):
+        # Output goes through files, not pipes: Wine's background services
+        # inherit the handles and would hold a pipe open for good.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            r = subprocess.run(['wine', *args], env=self.environ, stdin=subprocess.DEVNULL,
+                               stdout=out, stderr=err, timeout=600, **kw)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(r.args, r.returncode, out.read(), err.read())
+
+    def start(self):
+        prefix = self.environ['WINEPREFIX']
+        if not os.path.exists(os.path.join(prefix, 'system.reg')):
+            os.makedirs(prefix, exist_ok=True)
+            subprocess.run(['wineboot', '--init'], env=self.environ, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
+            subprocess.run(['wineserver', '-w'], env=self.environ, timeout=600)
+        # One server for the whole run: a new one would re-create the
+        # shell-folder values the cases delete.
+        subprocess.run(['wineserver', '-p'], env=self.environ, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+
+    def stop(self):
+        subprocess.run(['wineserver', '-k'], env=self.environ, timeout=60)
+
+    def install(self, env):
+        dst = env.host(b'bin', b'kobu.exe')
+        shutil.copy(self.program, dst)
+        return dst
+
+    def prog(self, host_path):
+        return b'Z:' + host_path.decode('utf-8').encode('cp932').replace(b'/', b'\\')
+
+    def name_seen(self, host_name):
+        return host_name.decode('utf-8').encode('cp932')
+
+    def script(self, env, lines):
+        path = env.host(b'helper-script.txt')
+        with open(path, 'wb') as f:
+            f.write(b''.join(line + b'\n' for line in lines))
+        return self.prog(path).decode('cp932')
+
+    def helper_run(self, env, lines, cwd):
+        return self.wine(self.helper, self.script(env, lines), cwd=cwd)
+
+    def run(self, env, tail, ctrl, cwd):
+        assert not ctrl, 'the Ctrl key cannot be held under Wine here'
+        lines = []
+        for name in SHELL_FOLDERS:
+            v = env.folder_value(name)
+            lines.append(b'reg-del ' + name.encode() if v is None else b'reg-set ' + name.encode() + b'\t' + v)
+        command = b'"' + self.prog(env.program) + b'"' + (b' ' + tail if tail else b'')
+        lines.append(b'run ' + command)
+        r = self.helper_run(env, lines, cwd)
+        if r.returncode == 99:
+            raise AssertionError('wine helper failed: ' + r.stderr.decode('utf-8', 'replace'))
+        return r.returncode
+
+    def short_path(self, env, host_path):
+        out = env.host(b'short.txt')
+        r = self.helper_run(env, [b'short ' + self.prog(host_path) + b'\t' + self.prog(out)], env.root)
+        assert r.returncode == 0, r.stderr
+        return read(out)
+
+    def opened(self, env, wait=True):
+        return []
+
+    def windows_directory(self, env):
+        return os.path.join(os.fsencode(self.environ['WINEPREFIX']), b'drive_c', b'windows')
+
+    def windows_favorites(self, env):
+        return os.path.join(self.windows_directory(env), b'favorites'), b'C:\\windows\\favorites'
+
+    def ends_in_separator(self, path):
+        # The last separator must be a character of its own, not the second
+        # byte of a double-byte character.
+        i, last = 0, -1
+        while i < len(path):
+            if (0x81 <= path[i] <= 0x9F or 0xE0 <= path[i] <= 0xFC) and i + 1 < len(path):
+                i += 2
+                continue
+            if path[i] == 0x5C:
+                last = i
+            i += 1
+        return last == len(path) - 1
+
+    def list_dir(self, host_dir):
+        # Wine hands out a folder's entries sorted by name, after "." and "..".
+        out = []
+        names = sorted(os.listdir(host_dir), key=lambda n: n.decode('utf-8').upper())
+        for name in [b'.', b'..'] + names:
+            p = os.path.join(host_dir, name)
+            out.append((self.name_seen(name), p, os.path.isdir(p)))
+        return out
+
+
+RUNNERS = {'native': NativeRunner, 'wine': WineRunner}
+
+
+def remove_tree(path):
+    def onerror(func, p, _):
+        os.chmod(p, stat.S_IRWXU)
+        func(p)
+    for dirpath, dirnames, _ in os.walk(path):
+        for d in dirnames:
+            try:
+                os.chmod(os.path.join(dirpath, d), stat.S_IRWXU)
+            except OSError:
+                pass
+    shutil.rmtree(path, onerror=onerror)

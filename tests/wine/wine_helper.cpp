@@ -1,0 +1,93 @@
+// Test helper for the Wine suite (a console program).  Reads a script file of
+// byte lines in the ANSI code page and performs each in order:
+//   reg-set NAME<TAB>VALUE   set a per-user "Shell Folders" value (REG_SZ)
+//   reg-del NAME             delete that value
+//   short PATH<TAB>OUTFILE   write GetShortPathNameA(PATH) to OUTFILE
+//   run COMMAND LINE         start a program with exactly this command line
+// and exits with the exit code of the last program run (99 on a failure of
+// its own).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char SHELL_FOLDERS[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+int fail(const char* what) {
+    std::fprintf(stderr, "wine_helper: %s (error %lu)\n", what, GetLastError());
+    return 99;
+}
+
+int perform(char* line, int& status) {
+    char* arg = std::strchr(line, ' ');
+    if (arg == nullptr) return fail("a line without an argument");
+    *arg++ = '\0';
+    char* second = std::strchr(arg, '\t');
+    if (second != nullptr) *second++ = '\0';
+
+    if (std::strcmp(line, "reg-set") == 0 || std::strcmp(line, "reg-del") == 0) {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, SHELL_FOLDERS, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return fail("cannot open the Shell Folders key");
+        LONG r = line[4] == 's' ? RegSetValueExA(key, arg, 0, REG_SZ, reinterpret_cast<const BYTE*>(second ? second : ""),
+                                                 static_cast<DWORD>(std::strlen(second ? second : "") + 1))
+                                : RegDeleteValueA(key, arg);
+        RegCloseKey(key);
+        if (r != ERROR_SUCCESS && !(line[4] == 'd' && r == ERROR_FILE_NOT_FOUND)) return fail("registry edit failed");
+        return 0;
+    }
+    if (std::strcmp(line, "short") == 0) {
+        char path[1024];
+        DWORD n = GetShortPathNameA(arg, path, sizeof path);
+        if (n == 0 || n >= sizeof path || second == nullptr) return fail("GetShortPathNameA failed");
+        FILE* out = std::fopen(second, "wb");
+        if (out == nullptr) return fail("cannot write the short name");
+        std::fwrite(path, 1, n, out);
+        std::fclose(out);
+        return 0;
+    }
+    if (std::strcmp(line, "run") == 0) {
+        if (second != nullptr) second[-1] = '\t';  // a tab belongs to the command line
+        STARTUPINFOA si;
+        std::memset(&si, 0, sizeof si);
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi;
+        if (!CreateProcessA(nullptr, arg, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return fail("CreateProcessA failed");
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        DWORD code = 99;
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        status = static_cast<int>(code);
+        return 0;
+    }
+    return fail("unknown command");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) return fail("usage: wine_helper SCRIPT");
+    FILE* f = std::fopen(argv[1], "rb");
+    if (f == nullptr) return fail("cannot open the script");
+    static char script[1 << 16];
+    std::size_t n = std::fread(script, 1, sizeof script - 1, f);
+    std::fclose(f);
+    script[n] = '\0';
+    int status = 0;
+    for (char* line = script; *line != '\0';) {
+        char* end = std::strchr(line, '\n');
+        if (end != nullptr) *end = '\0';
+        if (*line != '\0') {
+            int r = perform(line, status);
+            if (r != 0) return r;
+        }
+        if (end == nullptr) break;
+        line = end + 1;
+    }
+    return status;
+}
