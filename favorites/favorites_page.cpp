@@ -131,6 +131,18 @@ int write_folder_tree(OutputStream& out, const char* folder) {
     return 0;
 }
 
+void scan_shortcut_lines(LineReader& reader, char* url, std::size_t cap) {
+    copy_text_cut(url, cap, "");
+    std::string_view line;
+    while (reader.next(line)) {
+        line = up_to_nul(line);
+        if (!starts_with(line, "URL=")) continue;
+        if (line.back() == '\n') line.remove_suffix(1);
+        copy_text_cut(url, cap, from(line, 4));
+        return;
+    }
+}
+
 const char* read_shortcut_url(const char* path) {
     static char url[LINE_BUFFER];
     url[0] = '\0';
@@ -138,14 +150,7 @@ const char* read_shortcut_url(const char* path) {
     if (file == platform::NO_FILE) return url;
     char storage[2 * LINE_BUFFER];
     LineReader reader(file, storage, sizeof storage);
-    std::string_view line;
-    while (reader.next(line)) {
-        line = up_to_nul(line);
-        if (!starts_with(line, "URL=")) continue;
-        if (line.back() == '\n') line.remove_suffix(1);
-        copy_text_cut(url, sizeof url, from(line, 4));
-        break;
-    }
+    scan_shortcut_lines(reader, url, sizeof url);
     platform::close_file(file);
     return url;
 }

@@ -18,3 +18,7 @@ int write_folder_tree(OutputStream& out, const char* folder);
 // that begins with "URL=", or an empty text.  The result is a static buffer
 // that the next call overwrites.
 const char* read_shortcut_url(const char* path);
+
+// The address in a shortcut's lines, copied into `url` (capacity `cap`);
+// empty when no line begins with "URL=".
+void scan_shortcut_lines(LineReader& reader, char* url, std::size_t cap);

@@ -42,7 +42,7 @@ inline bool concat_text(char* dst, std::size_t cap, std::initializer_list<std::s
     for (const std::string_view* p = parts.end(); p != first;) {
         --p;
         end -= p->size();
-        std::memmove(dst + end, p->data(), p->size());
+        if (!p->empty()) std::memmove(dst + end, p->data(), p->size());
     }
     return true;
 }
@@ -63,6 +63,6 @@ inline bool copy_text(char (&dst)[N], std::string_view src) {
 inline void copy_text_cut(char* dst, std::size_t cap, std::string_view src) {
     if (cap == 0) return;
     std::size_t n = src.size() < cap - 1 ? src.size() : cap - 1;
-    std::memmove(dst, src.data(), n);
+    if (n > 0) std::memmove(dst, src.data(), n);
     dst[n] = '\0';
 }

@@ -8,6 +8,10 @@ long read_file_source(void* context, char* buffer, std::size_t size) {
     return platform::read_bytes(*static_cast<platform::FileHandle*>(context), buffer, size);
 }
 
+bool write_file_sink(void* context, const char* data, std::size_t size) {
+    return platform::write_bytes(*static_cast<platform::FileHandle*>(context), data, size);
+}
+
 }  // namespace
 
 LineReader::LineReader(ByteSource source, void* context, char* storage, std::size_t capacity)
@@ -64,15 +68,18 @@ bool LineReader::next(std::string_view& line) {
     return true;
 }
 
+OutputStream::OutputStream(platform::FileHandle file)
+    : sink_(write_file_sink), context_(&file_), file_(file) {}
+
 OutputStream::~OutputStream() {
-    if (file_ != platform::NO_FILE) close();
+    if (open_) close();
 }
 
 void OutputStream::put_raw(const char* data, std::size_t size) {
     if (size > sizeof buf_ - len_) {
         flush();
         if (size > sizeof buf_) {
-            if (!failed_ && !platform::write_bytes(file_, data, size)) failed_ = true;
+            if (!failed_ && !sink_(context_, data, size)) failed_ = true;
             return;
         }
     }
@@ -96,13 +103,15 @@ void OutputStream::put(std::string_view text) {
 }
 
 void OutputStream::flush() {
-    if (len_ > 0 && !failed_ && !platform::write_bytes(file_, buf_, len_)) failed_ = true;
+    if (len_ > 0 && !failed_ && !sink_(context_, buf_, len_)) failed_ = true;
     len_ = 0;
 }
 
 bool OutputStream::close() {
+    if (!open_) return !failed_;
     flush();
-    bool closed = platform::close_file(file_);
+    open_ = false;
+    bool closed = file_ == platform::NO_FILE || platform::close_file(file_);
     file_ = platform::NO_FILE;
     return closed && !failed_;
 }

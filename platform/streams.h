@@ -56,9 +56,15 @@ inline std::string_view up_to_nul(std::string_view s) {
     return n == std::string_view::npos ? s : head(s, n);
 }
 
+// Where an OutputStream puts its bytes: true when all `size` bytes were taken.
+using ByteSink = bool (*)(void* context, const char* data, std::size_t size);
+
 class OutputStream {
 public:
-    explicit OutputStream(platform::FileHandle file) : file_(file) {}
+    // Writes to an open file, which close() closes.
+    explicit OutputStream(platform::FileHandle file);
+    // Writes to any sink (memory, in tests).
+    OutputStream(ByteSink sink, void* context) : sink_(sink), context_(context) {}
     OutputStream(const OutputStream&) = delete;
     OutputStream& operator=(const OutputStream&) = delete;
     ~OutputStream();
@@ -69,14 +75,17 @@ public:
         for (std::string_view p : parts) put(p);
     }
 
-    // Flushes and closes the file; true when everything was written.
+    // Flushes (and closes the file); true when every byte was written.
     bool close();
 
 private:
     void flush();
     void put_raw(const char* data, std::size_t size);
 
-    platform::FileHandle file_;
+    ByteSink sink_;
+    void* context_;
+    platform::FileHandle file_ = platform::NO_FILE;
+    bool open_ = true;
     std::size_t len_ = 0;
     bool failed_ = false;
     char buf_[32768];

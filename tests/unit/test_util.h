@@ -1,10 +1,12 @@
 // Helpers shared by the unit tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/streams.h"
@@ -35,24 +37,17 @@ inline std::vector<std::string> reads_of(const std::string& data, std::size_t st
     return reads;
 }
 
-// What `write` puts through an OutputStream, as the bytes of the file.
+// What `write` puts through an OutputStream.
 template <typename Write>
 std::string written_by(Write write) {
-    char name[] = "/tmp/kobu-unit-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd < 0) return "<no temporary file>";
-    {
-        OutputStream out(fd);
-        write(out);
-        out.close();
-    }
     std::string text;
-    if (FILE* f = std::fopen(name, "rb")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-        std::fclose(f);
-    }
-    std::remove(name);
+    OutputStream out(
+        [](void* context, const char* data, std::size_t size) {
+            static_cast<std::string*>(context)->append(data, size);
+            return true;
+        },
+        &text);
+    write(out);
+    out.close();
     return text;
 }
