@@ -5,7 +5,7 @@
 #   install-deps.sh          everything: tests, Windows build, Wine, fuzzing, benchmarks
 set -euo pipefail
 
-packages=(cmake make g++ python3)
+packages=(cmake make g++ python3 time)
 if [ "${1:-all}" != native ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
              g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 locales icoutils ripgrep)

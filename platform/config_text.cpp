@@ -45,10 +45,11 @@ void profile_lookup(LineReader& reader, std::string_view section, std::string_vi
     for_each_line(reader, [&](std::string_view line) {
         line = trim(line);
         if (line.empty() || line.front() == ';') return true;
-        if (line.front() == '[') {
-            std::size_t close = line.find(']');
-            std::string_view name = close == std::string_view::npos ? from(line, 1) : slice(line, 1, close - 1);
-            in_section = same_name(trim(name), section);
+        // A section header needs its closing bracket; without one the line
+        // is read like any other, as Windows does.
+        std::size_t close = line.front() == '[' ? line.find(']') : std::string_view::npos;
+        if (close != std::string_view::npos) {
+            in_section = same_name(trim(slice(line, 1, close - 1)), section);
             return true;
         }
         if (!in_section) return true;

@@ -1,1 +1,241 @@
-"""Hostile-input cases."""
+"""Hostile inputs: each gets its exit code and page, and every file other
+than the page written is byte-identical afterwards."""
+import os
+
+from pages import favorites_page, link_item, links_page, text_links
+from registry import case, expect_file, expected_favorites, read
+from runners import Raw
+
+http = lambda a: link_item(b'http://', a)  # noqa: E731
+IS_ROOT = os.geteuid() == 0
+
+
+def guarded_run(env, tail=b'', written=(), **kw):
+    """Runs the program and checks that nothing but `written` changed."""
+    before = env.snapshot()
+    rc = env.run(tail, **kw)
+    after = env.snapshot()
+    for p in written:
+        after.pop(p, None)
+        before.pop(p, None)
+    changed = sorted(p for p in set(before) | set(after) if before.get(p) != after.get(p))
+    assert not changed, f'files changed or appeared: {changed[:5]}'
+    return rc
+
+
+def desktop_and_favorites(env):
+    desk = env.mkdir('desk')
+    fav = env.mkdir('fav')
+    env.set_folder('Desktop', desk)
+    env.set_folder('Favorites', fav)
+    return fav, os.path.join(desk, b'kobu.html')
+
+
+@case('hostile')
+def every_byte_value(env):
+    data = bytes(range(256)) * 4 + b'http://\x00x\x1ahttp://after-ctrl-z/ \x1a\r\n' + bytes(range(255, -1, -1))
+    src = env.write('all.bin', data)
+    assert guarded_run(env, env.prog(src), written=[src + b'.html']) == 0
+    expect_file(src + b'.html', links_page(env.prog(src), text_links(data)))
+
+
+@case('hostile', runners=('native',))
+def gigabyte_without_a_line_feed(env):
+    # Pieces of exactly one read each: the items are known without a model.
+    piece_count = (1 << 30) // 5119 + 1
+    src = env.host('huge.txt')
+    with open(src, 'wb') as f:
+        for i in range(piece_count):
+            head = b'\x93\xfa\x96\x7b http://kobu.example/%d ' % i
+            f.write(head + b'x' * (5119 - len(head)))
+    assert os.path.getsize(src) >= 1 << 30
+    assert env.run(env.prog(src)) == 0
+    assert env.peak_kb < 8 * 1024, f'peak memory {env.peak_kb} KB'
+    page = read(src + b'.html')
+    assert page.count(b'<li>') == piece_count
+    assert page.endswith(b'</ul>\r\n<hr>\r\n</body>\r\n</html>')
+    assert http(b'kobu.example/%d' % (piece_count - 1)).replace(b'\n', b'\r\n') in page
+
+
+@case('hostile')
+def hundred_thousand_addresses_on_one_line(env):
+    data = b' '.join(b'http://h%d.example/p' % i for i in range(100000)) + b'\r\n'
+    src = env.write('many.txt', data)
+    assert guarded_run(env, env.prog(src), written=[src + b'.html']) == 0
+    expect_file(src + b'.html', links_page(env.prog(src), text_links(data)))
+
+
+def seen_path(env, length, last):
+    """Host path (and its folders made) whose program-visible form is `length` bytes, ending in `last`."""
+    room = length - len(env.prog(env.root)) - 1 - len(last)
+    parts = []
+    while room > 0:
+        take = min(100, room - 1) if room > 101 else room - 1
+        if take <= 0:
+            break
+        parts.append('p' * take)
+        room -= take + 1
+    if room > 0:  # one byte left: lengthen the final name instead
+        last = 'q' * room + last
+    path = env.host(*parts, last)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    assert len(env.prog(path)) == length, (len(env.prog(path)), length)
+    return path
+
+
+@case('hostile')
+def argument_of_258_to_261_bytes(env):
+    _, page = desktop_and_favorites(env)
+    for n in (258, 259, 260, 261):
+        src = seen_path(env, n, 'n.txt')
+        with open(src, 'wb') as f:
+            f.write(b'http://x/\n')
+        rc = guarded_run(env, env.prog(src), written=[page])
+        # Up to 259 bytes it is a file whose page name would not fit: refused.
+        # From 260 bytes it does not resolve, and Favorites is listed.
+        assert rc == (1 if n < 260 else 0), (n, rc)
+        assert os.path.exists(page) == (n >= 260)
+        if os.path.exists(page):
+            os.remove(page)
+
+
+@case('hostile')
+def output_path_of_258_to_261_bytes(env):
+    fav, page = desktop_and_favorites(env)
+    for n in (258, 259, 260, 261):
+        out = seen_path(env, n, 'o.html')
+        env.config(b'[kobu]\nhtml=' + env.prog(out) + b'\n')
+        rc = guarded_run(env, written=[out])
+        assert rc == (0 if n < 260 else 1), (n, rc)
+        if n < 260:
+            expect_file(out, expected_favorites(env, fav))
+        else:
+            assert not os.path.exists(out)
+
+
+@case('hostile', runners=('native',))
+def configuration_path_of_258_to_261_bytes(env):
+    fav, page = desktop_and_favorites(env)
+    for n in (258, 259, 260, 261):
+        exe = seen_path(env, n, 'kobu.txt')[:-len(b'kobu.txt')] + b'kobu'
+        os.link(env.program, exe)
+        env.program = exe
+        rc = guarded_run(env, written=[page])
+        assert rc == (0 if n < 260 else 1), (n, rc)
+        assert os.path.exists(page) == (n < 260)
+        if n < 260:
+            os.remove(page)
+
+
+@case('hostile')
+def folders_and_entries_at_the_path_limit(env):
+    fav, page = desktop_and_favorites(env)
+    base = len(env.prog(fav)) + 1
+    for n in (258, 259, 260, 261):
+        # A subfolder of that length, and a shortcut whose joined path is that long.
+        env.mkdir('fav', 'd' + 'f' * (n - base - 1))
+        env.write('fav', 'u' * (n - base - 4) + '.url', b'URL=http://limit/%d\n' % n)
+    assert guarded_run(env, written=[page]) == 0
+    expect_file(page, expected_favorites(env, fav))
+    text = read(page)
+    assert b'http://limit/258' in text and b'http://limit/259' in text and b'limit/260' not in text
+
+
+@case('hostile')
+def tree_as_deep_as_a_path_allows(env):
+    fav, page = desktop_and_favorites(env)
+    parts = []
+    while len(env.prog(env.host('fav', *parts))) < 250:
+        parts.append('d')
+        env.write('fav', *parts, 's.url', b'URL=http://depth/%d\n' % len(parts))
+    assert guarded_run(env, written=[page]) == 0
+    expect_file(page, expected_favorites(env, fav))
+
+
+@case('hostile', runners=('native',))
+def unreadable_folder_and_shortcut(env):
+    fav, page = desktop_and_favorites(env)
+    env.write('fav', 'ok.url', b'URL=http://ok/\n')
+    os.symlink(b'missing-target', env.host('fav', 'dangling.url'))
+    os.symlink(b'loop', env.host('fav', 'loop'))
+    if not IS_ROOT:
+        env.write('fav', 'secret.url', b'URL=http://secret/\n')
+        os.chmod(env.host('fav', 'secret.url'), 0)
+        env.write('fav', 'Locked', 'x.url', b'URL=http://locked/\n')
+        os.chmod(env.host('fav', 'Locked'), 0)
+    assert guarded_run(env, written=[page]) == 0
+    text = read(page)
+    assert text.count(b'<div') == text.count(b'</div>')
+    assert b'<li><a href="">dangling</a></li>' in text and b'http://ok/' in text
+    assert b'secret' not in text or b'<li><a href="">secret</a></li>' in text
+
+
+@case('hostile', runners=('native',))
+def output_that_is_a_folder_read_only_or_full(env):
+    desktop_and_favorites(env)
+    folder = env.mkdir('out.html')
+    for target in (folder, b'/proc/version', b'/dev/full'):
+        env.config(b'[kobu]\nhtml=' + target + b'\n')
+        assert guarded_run(env) == 1, target
+    src = env.write('t.txt', b'http://x/\n')
+    os.symlink(b'/dev/full', src + b'.html')
+    assert guarded_run(env, env.prog(src)) == 1
+
+
+@case('hostile')
+def hostile_configuration_files(env):
+    fav, page = desktop_and_favorites(env)
+    other = env.host('other.html')
+    for kind, (text, target) in enumerate((
+            (bytes(range(256)) * 64, page),                                         # binary
+            (b'[kobu]\r\n' + b'; padding\r\n' * 400000 + b'html=' + env.prog(other) + b'\r\n', other),  # huge
+            (b'html=' + env.prog(other) + b'\n[kobus]\nhtml=' + env.prog(other) + b'\n', page),  # no section
+            (b'[kobu\nhtml=' + env.prog(other) + b'\n', page),                      # not a section header
+    )):
+        env.config(text)
+        for p in (page, other):
+            if os.path.exists(p):
+                os.remove(p)
+        try:
+            assert guarded_run(env, written=[target]) == 0
+            expect_file(target, expected_favorites(env, fav))
+        except AssertionError as e:
+            raise AssertionError(f'configuration {kind}: {e}') from None
+
+
+@case('hostile', runners=('native',))
+def hostile_user_dirs_file(env):
+    fav, page = desktop_and_favorites(env)
+    home_fav = env.mkdir('home', 'favorites')
+    env.write('home', 'favorites', 'h.url', b'URL=http://home-favorites/\n')
+    runner_write = env.runner.write_user_dirs
+    cases = [
+        bytes(range(256)) * 100,
+        b'XDG_FAVORITES_DIR="' + b'/x' * 200 + b'"\n',
+        b'XDG_FAVORITES_DIR="/unterminated\n',
+        b'XDG_FAVORITES_DIR=$HOME/unquoted\n',
+        b'XDG_FAVORITES_DIR="relative/path"\n',
+        b'XDG_FAVORITES_DIR="\0/nul"\n',
+        b'# ' + b'x' * 20000 + b'\nXDG_FAVORITES_DIRX="/nope"\n',
+    ]
+    try:
+        for text in cases:
+            def write_hostile(e, text=text):
+                with open(e.host(b'config', b'user-dirs.dirs'), 'wb') as f:
+                    f.write(text)
+            env.runner.write_user_dirs = write_hostile
+            assert guarded_run(env, written=[env.host('bin', 'kobu.html')]) == 0
+            # No usable value: Favorites falls back to $HOME/favorites, the page goes beside the program.
+            expect_file(env.host('bin', 'kobu.html'), expected_favorites(env, home_fav))
+    finally:
+        env.runner.write_user_dirs = runner_write
+
+
+@case('hostile', runners=('wine',))
+def registry_values_of_300_bytes(env):
+    _, page = desktop_and_favorites(env)
+    env.set_folder('Favorites', Raw(b'Z:\\' + b'f' * 297))
+    env.set_folder('Desktop', Raw(b'Z:\\' + b'd' * 297))
+    _, seen = env.runner.windows_favorites(env)
+    assert guarded_run(env, written=[env.host('bin', 'kobu.html')]) == 0
+    expect_file(env.host('bin', 'kobu.html'), favorites_page(seen, b'</div>\n'))

@@ -6,6 +6,7 @@ Case code speaks in host paths (bytes) and in what the program sees of them
 folders (xdg user-dirs file or registry) and starts the program with an exact
 argument tail."""
 
+import hashlib
 import os
 import shutil
 import stat
@@ -81,6 +82,27 @@ class Env:
     def opened(self, wait=True):
         return self.runner.opened(self, wait)
 
+    def snapshot(self):
+        """A checksum of every file in the sandbox, by path."""
+        sums = {}
+        for dirpath, dirnames, filenames in os.walk(self.root):
+            for name in filenames + [d for d in dirnames if os.path.islink(os.path.join(dirpath, d))]:
+                p = os.path.join(dirpath, name)
+                st = os.lstat(p)
+                if stat.S_ISLNK(st.st_mode):
+                    sums[p] = b'link:' + os.readlink(p)
+                elif stat.S_ISREG(st.st_mode):
+                    h = hashlib.sha256()
+                    with open(p, 'rb') as f:
+                        for block in iter(lambda: f.read(1 << 20), b''):
+                            h.update(block)
+                    sums[p] = h.digest()
+                else:
+                    sums[p] = b'special'
+        sums.pop(self.host(b'helper-script.txt'), None)
+        sums.pop(self.host(b'config', b'user-dirs.dirs'), None)
+        return sums
+
 
 def read(path):
     with open(path, 'rb') as f:
@@ -139,8 +161,15 @@ class NativeRunner:
         }
         if ctrl:
             environ['KOBU_OPEN'] = '1'
-        argv = [env.program] + ([tail] if tail else [])
-        return subprocess.run(argv, env=environ, cwd=cwd, stdin=subprocess.DEVNULL, timeout=600).returncode
+        # GNU time measures the peak memory of the program alone (a child of
+        # this script would start with the script's own pages counted).
+        usage = env.host(b'peak-memory.txt')
+        argv = [b'/usr/bin/time', b'-q', b'-f', b'%M', b'-o', usage, env.program] + ([tail] if tail else [])
+        rc = subprocess.run(argv, env=environ, cwd=cwd, stdin=subprocess.DEVNULL, timeout=600).returncode
+        with open(usage, 'rb') as f:
+            env.peak_kb = int(f.read().split()[-1])
+        os.remove(usage)
+        return rc
 
     def opened(self, env, wait=True):
         log = env.host(b'opened.log')
