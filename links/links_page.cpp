@@ -65,7 +65,8 @@ void write_scheme_links(OutputStream& out, std::string_view line, std::string_vi
         const char* stop = address;
         while (stop != end && ADDRESS_BYTES.member[static_cast<unsigned char>(*stop)]) ++stop;
         std::string_view text(address, static_cast<std::size_t>(stop - address));
-        out.put({"<li><a href=\"", scheme, text, "\">", scheme, text, "</a></li>\n"});
+        // Addresses are printable ASCII: no line feed to widen but the last.
+        out.put_verbatim({"<li><a href=\"", scheme, text, "\">", scheme, text, "</a></li>\r\n"});
         from = stop;
         colon = stop + name_length;
     }
@@ -74,6 +75,9 @@ void write_scheme_links(OutputStream& out, std::string_view line, std::string_vi
 }  // namespace
 
 void write_line_links(OutputStream& out, std::string_view line) {
+    // Most lines hold no colon at all: one pass settles them.
+    if (std::memchr(line.data(), ':', line.size()) == nullptr) return;
+    line = up_to_nul(line);
     write_scheme_links(out, line, "http://");
     write_scheme_links(out, line, "https://");
 }
@@ -96,7 +100,7 @@ int extract_links(const char* input_path, const char* output_path) {
     static char storage[1 << 16];
     LineReader reader(in, storage, sizeof storage);
     std::string_view line;
-    while (reader.next(line)) write_line_links(out, up_to_nul(line));
+    while (reader.next(line)) write_line_links(out, line);
     out.put(LINKS_FOOT);
     const bool written = out.close();
     platform::close_file(in);

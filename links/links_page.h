@@ -18,7 +18,7 @@ constexpr bool is_address_byte(unsigned char c) {
 }
 
 // Writes the list items for one read of the input: its "http://" addresses
-// in order, then its "https://" ones.  `line` ends at its first NUL.
+// in order, then its "https://" ones.  The read ends at its first NUL.
 void write_line_links(OutputStream& out, std::string_view line);
 
 // Scans `input_path` and writes its links page to `output_path`.  0 when the

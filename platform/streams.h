@@ -75,6 +75,12 @@ public:
         for (std::string_view p : parts) put(p);
     }
 
+    // Writes `text` as it is: for text known to hold no line feed.
+    void put_verbatim(std::string_view text) { put_raw(text.data(), text.size()); }
+    void put_verbatim(std::initializer_list<std::string_view> parts) {
+        for (std::string_view p : parts) put_raw(p.data(), p.size());
+    }
+
     // Flushes (and closes the file); true when every byte was written.
     bool close();
 

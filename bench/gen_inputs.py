@@ -1,0 +1,75 @@
+#!/usr/bin/env python3
+"""Generates the whole-program benchmark inputs with a fixed seed.
+
+  gen_inputs.py text FILE MEGABYTES     Shift_JIS text: Japanese and ASCII prose,
+                                        addresses, some very long lines
+  gen_inputs.py tree DIR FOLDERS SHORTCUTS
+"""
+import os
+import random
+import sys
+
+JAPANESE = ('日本語の文章にはアドレスが混じることがあります。', '詳しくは次のページを見てください：',
+            '表示される一覧表は自動で作られます。', 'ソフトウェアの説明書', '東京都千代田区の天気予報',
+            '今日は晴れ、明日は雨でしょう。', 'リンク集を作るためのツールです。', '（参考）', '「引用」')
+ASCII = ('The quick brown fox jumps over the lazy dog.', 'See the manual for details,', 'which was',
+         'http is a protocol; https is its secure form.', 'Links: ', 'hosts and paths', 'etc.')
+HOSTS = ('www.example.co.jp', 'news.example.com', 'a.b.c.example.org:8080', 'localhost', 'ja.wikipedia.org')
+PATHS = ('/', '/index.html', '/wiki/Shift_JIS', '/search?q=kobu&lang=ja', '/a/b/c/d.cgi?x=1#top', '/~user/')
+
+
+def address(rng):
+    return rng.choice(('http://', 'https://')) + rng.choice(HOSTS) + rng.choice(PATHS)
+
+
+def line(rng):
+    kind = rng.random()
+    words = []
+    n = rng.randint(3, 20) if kind > 0.02 else rng.randint(500, 2000)  # now and then a very long line
+    for _ in range(n):
+        r = rng.random()
+        if r < 0.45:
+            words.append(rng.choice(JAPANESE))
+        elif r < 0.93:
+            words.append(rng.choice(ASCII))
+        else:
+            words.append(address(rng))
+    return (' '.join(words) + '\r\n').encode('cp932')
+
+
+def text(path, megabytes):
+    rng = random.Random(20261208)
+    pool = [line(rng) for _ in range(4000)]
+    target = megabytes << 20
+    written = 0
+    with open(path, 'wb') as f:
+        while written < target:
+            chunk = b''.join(rng.choice(pool) for _ in range(2000))
+            f.write(chunk)
+            written += len(chunk)
+
+
+def tree(root, folders, shortcuts):
+    rng = random.Random(20261208)
+    dirs = [root]
+    shallow = [root]  # folders at most five levels down, so every path fits
+    os.makedirs(root, exist_ok=True)
+    for i in range(folders):
+        parent = rng.choice(shallow)
+        d = os.path.join(parent, 'Folder %05d' % i)
+        os.makedirs(d, exist_ok=True)
+        dirs.append(d)
+        if d.count(os.sep) - root.count(os.sep) < 5:
+            shallow.append(d)
+    for i in range(shortcuts):
+        d = rng.choice(dirs)
+        with open(os.path.join(d, 'Site %06d.url' % i), 'wb') as f:
+            f.write(b'[DEFAULT]\r\nBASEURL=%s\r\n[InternetShortcut]\r\nURL=%s\r\nIconIndex=0\r\n'
+                    % ((address(rng).encode(),) * 2))
+
+
+if __name__ == '__main__':
+    if sys.argv[1] == 'text':
+        text(sys.argv[2], int(sys.argv[3]))
+    else:
+        tree(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
