@@ -61,8 +61,10 @@ int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, 
     char output[LINE_BUFFER] = "";
     char configuration[PATH_BUFFER] = "";
 
-    const bool program_known = platform::program_path(program_path, sizeof program_path);
-    if (program_known)
+    // Without the program's folder there is no configuration path (and no
+    // fallback output folder) that could be trusted.
+    const bool program_known =
+        platform::program_path(program_path, sizeof program_path) &&
         platform::split_program_path(program_path, program_drive, sizeof program_drive, program_directory,
                                      sizeof program_directory);
 

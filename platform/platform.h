@@ -30,8 +30,9 @@ const char* find_last_separator(const char* path);
 bool program_path(char* out, std::size_t cap);
 
 // Splits a program path into its drive ("C:", empty when there is none) and
-// its directory with leading and trailing separator.
-void split_program_path(const char* path, char* drive, std::size_t drive_cap, char* directory,
+// its directory with leading and trailing separator; false when either part
+// does not fit its buffer.
+bool split_program_path(const char* path, char* drive, std::size_t drive_cap, char* directory,
                         std::size_t directory_cap);
 
 // True when the Ctrl key is held down at start (POSIX: KOBU_OPEN is set to a

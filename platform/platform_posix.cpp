@@ -31,12 +31,11 @@ bool program_path(char* out, std::size_t cap) {
     return copy_text(out, cap, std::string_view(path, static_cast<std::size_t>(n)));
 }
 
-void split_program_path(const char* path, char* drive, std::size_t drive_cap, char* directory,
+bool split_program_path(const char* path, char* drive, std::size_t drive_cap, char* directory,
                         std::size_t directory_cap) {
-    copy_text_cut(drive, drive_cap, "");
     const char* slash = find_last_separator(path);
     std::string_view dir = slash ? std::string_view(path, static_cast<std::size_t>(slash - path) + 1) : "";
-    if (!copy_text(directory, directory_cap, dir)) copy_text_cut(directory, directory_cap, "");
+    return copy_text(drive, drive_cap, "") && copy_text(directory, directory_cap, dir);
 }
 
 bool control_key_down() {

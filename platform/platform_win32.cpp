@@ -35,15 +35,14 @@ bool program_path(char* out, std::size_t cap) {
     return copy_text(out, cap, std::string_view(path, n));
 }
 
-void split_program_path(const char* path, char* drive, std::size_t drive_cap, char* directory,
+bool split_program_path(const char* path, char* drive, std::size_t drive_cap, char* directory,
                         std::size_t directory_cap) {
     std::string_view p = path;
     std::string_view d = p.size() >= 2 && p[1] == ':' ? head(p, 2) : std::string_view();
     p.remove_prefix(d.size());
     const char* last = find_last_separator(p.data());
     std::string_view dir = last ? head(p, static_cast<std::size_t>(last - p.data()) + 1) : std::string_view();
-    if (!copy_text(drive, drive_cap, d)) copy_text_cut(drive, drive_cap, "");
-    if (!copy_text(directory, directory_cap, dir)) copy_text_cut(directory, directory_cap, "");
+    return copy_text(drive, drive_cap, d) && copy_text(directory, directory_cap, dir);
 }
 
 bool control_key_down() { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
