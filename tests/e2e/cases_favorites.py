@@ -3,16 +3,8 @@ import os
 import shutil
 
 from pages import favorites_page, section, shortcut_item
-from registry import case, expect_file, expected_favorites, read
+from registry import case, expect_file, expected_favorites, favorites_and_desktop, read
 from runners import Raw
-
-
-def favorites_and_desktop(env):
-    fav = env.mkdir('fav')
-    desk = env.mkdir('desk')
-    env.set_folder('Favorites', fav)
-    env.set_folder('Desktop', desk)
-    return fav, os.path.join(desk, b'kobu.html')
 
 
 @case('favorites')
@@ -219,7 +211,7 @@ def japanese_folder_ending_in_trail_byte_5c(env):
     expect_file(page, expected_favorites(env, folder))
 
 
-@case('favorites', runners=('native',))
+@case('favorites')
 def link_cycles_stay_bounded(env):
     fav, page = favorites_and_desktop(env)
     env.write('fav', 'Sub', 's.url', b'URL=http://s/\n')

@@ -3,7 +3,7 @@ than the page written is byte-identical afterwards."""
 import os
 
 from pages import favorites_page, link_item, links_page, text_links
-from registry import case, expect_file, expected_favorites, read
+from registry import case, expect_file, expected_favorites, favorites_and_desktop, read
 from runners import Raw
 
 http = lambda a: link_item(b'http://', a)  # noqa: E731
@@ -21,14 +21,6 @@ def guarded_run(env, tail=b'', written=(), **kw):
     changed = sorted(p for p in set(before) | set(after) if before.get(p) != after.get(p))
     assert not changed, f'files changed or appeared: {changed[:5]}'
     return rc
-
-
-def desktop_and_favorites(env):
-    desk = env.mkdir('desk')
-    fav = env.mkdir('fav')
-    env.set_folder('Desktop', desk)
-    env.set_folder('Favorites', fav)
-    return fav, os.path.join(desk, b'kobu.html')
 
 
 @case('hostile')
@@ -85,7 +77,7 @@ def seen_path(env, length, last):
 
 @case('hostile')
 def argument_of_258_to_261_bytes(env):
-    _, page = desktop_and_favorites(env)
+    _, page = favorites_and_desktop(env)
     for n in (258, 259, 260, 261):
         src = seen_path(env, n, 'n.txt')
         with open(src, 'wb') as f:
@@ -101,7 +93,7 @@ def argument_of_258_to_261_bytes(env):
 
 @case('hostile')
 def output_path_of_258_to_261_bytes(env):
-    fav, page = desktop_and_favorites(env)
+    fav, page = favorites_and_desktop(env)
     for n in (258, 259, 260, 261):
         out = seen_path(env, n, 'o.html')
         env.config(b'[kobu]\nhtml=' + env.prog(out) + b'\n')
@@ -115,7 +107,7 @@ def output_path_of_258_to_261_bytes(env):
 
 @case('hostile', runners=('native',))
 def configuration_path_of_258_to_261_bytes(env):
-    fav, page = desktop_and_favorites(env)
+    fav, page = favorites_and_desktop(env)
     for n in (258, 259, 260, 261):
         exe = seen_path(env, n, 'kobu.txt')[:-len(b'kobu.txt')] + b'kobu'
         os.link(env.program, exe)
@@ -129,7 +121,7 @@ def configuration_path_of_258_to_261_bytes(env):
 
 @case('hostile')
 def folders_and_entries_at_the_path_limit(env):
-    fav, page = desktop_and_favorites(env)
+    fav, page = favorites_and_desktop(env)
     base = len(env.prog(fav)) + 1
     for n in (258, 259, 260, 261):
         # A subfolder of that length, and a shortcut whose joined path is that long.
@@ -143,7 +135,7 @@ def folders_and_entries_at_the_path_limit(env):
 
 @case('hostile')
 def tree_as_deep_as_a_path_allows(env):
-    fav, page = desktop_and_favorites(env)
+    fav, page = favorites_and_desktop(env)
     parts = []
     while len(env.prog(env.host('fav', *parts))) < 250:
         parts.append('d')
@@ -154,7 +146,7 @@ def tree_as_deep_as_a_path_allows(env):
 
 @case('hostile', runners=('native',))
 def unreadable_folder_and_shortcut(env):
-    fav, page = desktop_and_favorites(env)
+    fav, page = favorites_and_desktop(env)
     env.write('fav', 'ok.url', b'URL=http://ok/\n')
     os.symlink(b'missing-target', env.host('fav', 'dangling.url'))
     os.symlink(b'loop', env.host('fav', 'loop'))
@@ -172,7 +164,7 @@ def unreadable_folder_and_shortcut(env):
 
 @case('hostile', runners=('native',))
 def output_that_is_a_folder_read_only_or_full(env):
-    desktop_and_favorites(env)
+    favorites_and_desktop(env)
     folder = env.mkdir('out.html')
     for target in (folder, b'/proc/version', b'/dev/full'):
         env.config(b'[kobu]\nhtml=' + target + b'\n')
@@ -184,7 +176,7 @@ def output_that_is_a_folder_read_only_or_full(env):
 
 @case('hostile')
 def hostile_configuration_files(env):
-    fav, page = desktop_and_favorites(env)
+    fav, page = favorites_and_desktop(env)
     other = env.host('other.html')
     for kind, (text, target) in enumerate((
             (bytes(range(256)) * 64, page),                                         # binary
@@ -205,7 +197,7 @@ def hostile_configuration_files(env):
 
 @case('hostile', runners=('native',))
 def hostile_user_dirs_file(env):
-    fav, page = desktop_and_favorites(env)
+    fav, page = favorites_and_desktop(env)
     home_fav = env.mkdir('home', 'favorites')
     env.write('home', 'favorites', 'h.url', b'URL=http://home-favorites/\n')
     runner_write = env.runner.write_user_dirs
@@ -233,7 +225,7 @@ def hostile_user_dirs_file(env):
 
 @case('hostile', runners=('wine',))
 def registry_values_of_300_bytes(env):
-    _, page = desktop_and_favorites(env)
+    _, page = favorites_and_desktop(env)
     env.set_folder('Favorites', Raw(b'Z:\\' + b'f' * 297))
     env.set_folder('Desktop', Raw(b'Z:\\' + b'd' * 297))
     _, seen = env.runner.windows_favorites(env)

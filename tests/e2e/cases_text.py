@@ -2,7 +2,7 @@
 import os
 
 from pages import link_item, links_page, text_links
-from registry import case, expect_file, expected_favorites, read
+from registry import case, expect_file, expected_favorites, favorites_and_desktop, read
 from runners import Raw
 
 http = lambda a: link_item(b'http://', a)    # noqa: E731
@@ -73,26 +73,21 @@ def japanese_text_and_every_byte(env):
 
 @case('text')
 def folder_argument_is_listed(env):
-    desk = env.mkdir('desk')
-    env.set_folder('Desktop', desk)
-    env.set_folder('Favorites', env.mkdir('fav'))
+    _, page = favorites_and_desktop(env)
     folder = env.mkdir('Some Folder')
     env.write('Some Folder', 'x.url', b'URL=http://x/\n')
     assert env.run(env.prog(folder)) == 0
-    expect_file(os.path.join(desk, b'kobu.html'), expected_favorites(env, folder))
+    expect_file(page, expected_favorites(env, folder))
 
 
 @case('text')
 def unresolvable_argument_lists_favorites(env):
-    desk = env.mkdir('desk')
-    fav = env.mkdir('fav')
-    env.set_folder('Desktop', desk)
-    env.set_folder('Favorites', fav)
+    fav, page = favorites_and_desktop(env)
     env.write('fav', 'f.url', b'URL=http://fav/\n')
     folder = env.mkdir('dir')
     for tail in (env.prog(env.host('missing.txt')), env.prog(folder) + env.sep, b'"' + env.prog(folder)):
         assert env.run(tail) == 0
-        expect_file(os.path.join(desk, b'kobu.html'), expected_favorites(env, fav))
+        expect_file(page, expected_favorites(env, fav))
 
 
 @case('text')

@@ -35,6 +35,15 @@ def expect_file(path, expected, what='page'):
     expect_equal(read(path), expected, what)
 
 
+def favorites_and_desktop(env):
+    """Makes and sets the Favorites and Desktop folders; gives Favorites and the default page path."""
+    fav = env.mkdir('fav')
+    desk = env.mkdir('desk')
+    env.set_folder('Favorites', fav)
+    env.set_folder('Desktop', desk)
+    return fav, os.path.join(desk, b'kobu.html')
+
+
 PATH_BUFFER = 260
 
 
