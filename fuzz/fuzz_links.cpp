@@ -1,7 +1,7 @@
-// The line reader and the address scan.  Reads must fold CR LF and nothing
+// The line reader and the links page.  Reads must fold CR LF and nothing
 // else, and be at most 5119 bytes, ending at a line feed unless full or last.
 // The fast scan must list exactly what the plain search-and-copy algorithm
-// over C strings lists.
+// over C strings lists, and the page must always be whole.
 #include <cstring>
 
 #include "fuzz_util.h"
@@ -60,5 +60,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(fast == reference_items(view));
     }
     FUZZ_CHECK(joined == fold_crlf(input));
+
+    // The whole page: its head and heading, every item, and its foot, always.
+    MemorySource source{input, 0, step};
+    static char storage[2 * LINE_BUFFER];
+    LineReader reader(&MemorySource::read, &source, storage, sizeof storage);
+    std::string page = written_by([&](OutputStream& out) { write_links_page(out, reader, "in.txt"); });
+    std::string items;
+    for (const std::string& r : reads) items += reference_items(std::string(r.c_str()));
+    const std::string heading = "<h1>in.txt \x82\xa9\x82\xe7\x92\x8a\x8f\x6f\x82\xb3\x82\xea\x82\xbdURL</h1>\r\n<ul>\r\n";
+    const std::string foot = "</ul>\r\n<hr>\r\n</body>\r\n</html>";
+    FUZZ_CHECK(page.size() >= heading.size() + items.size() + foot.size());
+    FUZZ_CHECK(page.compare(0, 6, "<html>") == 0);
+    FUZZ_CHECK(page.compare(page.size() - foot.size() - items.size() - heading.size(), std::string::npos,
+                            heading + items + foot) == 0);
     return 0;
 }

@@ -82,6 +82,14 @@ void write_line_links(OutputStream& out, std::string_view line) {
     write_scheme_links(out, line, "https://");
 }
 
+void write_links_page(OutputStream& out, LineReader& reader, const char* input_path) {
+    out.put(LINKS_HEAD);
+    out.put({"<h1>", input_path, HEADING_TAIL});
+    std::string_view line;
+    while (reader.next(line)) write_line_links(out, line);
+    out.put(LINKS_FOOT);
+}
+
 int extract_links(const char* input_path, const char* output_path) {
     char input[PATH_BUFFER];
     char output[PATH_BUFFER];
@@ -95,13 +103,9 @@ int extract_links(const char* input_path, const char* output_path) {
     }
 
     OutputStream out(file);
-    out.put(LINKS_HEAD);
-    out.put({"<h1>", input, HEADING_TAIL});
     static char storage[1 << 16];
     LineReader reader(in, storage, sizeof storage);
-    std::string_view line;
-    while (reader.next(line)) write_line_links(out, line);
-    out.put(LINKS_FOOT);
+    write_links_page(out, reader, input);
     const bool written = out.close();
     platform::close_file(in);
     return written && !reader.failed() ? 0 : 1;

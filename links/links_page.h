@@ -21,6 +21,9 @@ constexpr bool is_address_byte(unsigned char c) {
 // in order, then its "https://" ones.  The read ends at its first NUL.
 void write_line_links(OutputStream& out, std::string_view line);
 
+// Writes the whole links page for the reads of `reader`, headed by `input_path`.
+void write_links_page(OutputStream& out, LineReader& reader, const char* input_path);
+
 // Scans `input_path` and writes its links page to `output_path`.  0 when the
 // page was written completely; 1 when the input could not be opened or read,
 // or the output could not be created or written.  No output file is created

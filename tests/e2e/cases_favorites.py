@@ -205,10 +205,14 @@ def japanese_folder_ending_in_trail_byte_5c(env):
     assert env.run() == 0
     expect_file(page, expected_favorites(env, folder, seen + env.sep))
     assert b'\x83\x8a\x83\x93\x83\x4e</a>' in read(page)
-    # ... and as the argument.
-    env.set_folder('Favorites', env.mkdir('fav'))
+    # ... and as the argument; with a trailing separator the argument does
+    # not resolve and Favorites is listed instead.
+    fav = env.mkdir('fav')
+    env.set_folder('Favorites', fav)
     assert env.run(seen) == 0
     expect_file(page, expected_favorites(env, folder))
+    assert env.run(seen + env.sep) == 0
+    expect_file(page, expected_favorites(env, fav))
 
 
 @case('favorites')
@@ -238,3 +242,19 @@ def page_that_cannot_be_written_completely(env):
     favorites_and_desktop(env)
     env.config(b'[kobu]\nhtml=/dev/full\n')
     assert env.run() == 1
+
+
+@case('favorites', runners=('wine',))
+def empty_desktop_value_writes_to_the_drive_root(env):
+    fav, page = favorites_and_desktop(env)
+    env.set_folder('Desktop', Raw(b''))
+    drive_c = os.path.join(env.runner.windows_directory(env), b'..')
+    root_page = os.path.join(drive_c, b'kobu.html')
+    try:
+        # Started in C:\users, the page goes to C:\kobu.html.
+        assert env.run(cwd=os.path.join(drive_c, b'users')) == 0
+        expect_file(root_page, expected_favorites(env, fav))
+        assert not os.path.exists(page)
+    finally:
+        if os.path.exists(root_page):
+            os.remove(root_page)

@@ -105,11 +105,11 @@ def output_path_of_258_to_261_bytes(env):
             assert not os.path.exists(out)
 
 
-@case('hostile', runners=('native',))
+@case('hostile')
 def configuration_path_of_258_to_261_bytes(env):
     fav, page = favorites_and_desktop(env)
     for n in (258, 259, 260, 261):
-        exe = seen_path(env, n, 'kobu.txt')[:-len(b'kobu.txt')] + b'kobu'
+        exe = seen_path(env, n, 'kobu.txt')[:-len(b'kobu.txt')] + os.path.basename(env.program)
         os.link(env.program, exe)
         env.program = exe
         rc = guarded_run(env, written=[page])
