@@ -108,7 +108,9 @@ def output_path_of_258_to_261_bytes(env):
 @case('hostile')
 def configuration_path_of_258_to_261_bytes(env):
     fav, page = favorites_and_desktop(env)
-    for n in (258, 259, 260, 261):
+    # On Windows the program's own path is as long as its kobu.txt path, and
+    # from 260 bytes Windows cannot start it at all.
+    for n in (258, 259, 260, 261) if env.runner.name == 'native' else (258, 259):
         exe = seen_path(env, n, 'kobu.txt')[:-len(b'kobu.txt')] + os.path.basename(env.program)
         os.link(env.program, exe)
         env.program = exe
