@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws kobu.ico: a 32x32, 16-colour icon of a page of links.
+"""Draws kobu.ico: a 32x32, 16-colour icon of a page of links with a chain link.
 
 The picture is the ART grid below, one character per pixel, in the standard
 16-colour palette; '.' is transparent.  Run it to rewrite kobu.ico beside it.
@@ -34,17 +34,17 @@ ART = [
     "....KWWWWWWWWWWWWWWWWWWWWWWK....",
     "....KWWggWWBBBBBBBBBBBBBWWWK....",
     "....KWWggWWWWWWWWWWWWWWWWWWK....",
-    "....KWWWWWWNNNNNNNNNNNNNWWWK....",
-    "....KWWWWWWWWWWWWWWWWWWWWWWK....",
-    "....KWWggWWBBBBBBBBWWWWWWWWK....",
-    "....KWWggWWWWWWWWWWWWWWWWWWK....",
-    "....KWWWWWWNNNNNNNNWWWWWLLLLL...",
-    "....KWWWWWWWWWWWWWWWWWWLLgggLL..",
-    "....KWWWWWWWWWWWWWWWWWLLgLLLgLL.",
-    "....KWWWWWWWWWWWWWWWWWLgLLLLLgL.",
-    "....KWWWWWWWWWWWWWWWWWLLgLLLgLL.",
-    "....KSSSSSSSSSSSSSSSSSSLLgggLL..",
-    "....KKKKKKKKKKKKKKKKKKKKLLLLL...",
+    "....KWWWWWWNNNNNNNNNNNNNWBBBB...",
+    "....KWWWWWWWWWWWWWWWWWWWBNNNNB..",
+    "....KWWggWWBBBBBBBBWWWWBNWWWWNB.",
+    "....KWWggWWWWWWWWWWWWWWBNWWWWNB.",
+    "....KWWWWWWWWWWWWWWWBBBBBNNNNB..",
+    "....KWWWWWWWWWWWWWWBNNNNBBBBB...",
+    "....KWWWWWWWWWWWWWBNWWWWNBWK....",
+    "....KWWWWWWWWWWWWWBNWWWWNBWK....",
+    "....KWWWWWWWWWWWWWWBNNNNBWWK....",
+    "....KSSSSSSSSSSSSSSSBBBBSSSK....",
+    "....KKKKKKKKKKKKKKKKKKKKKKKK....",
     "................................",
 ]
 
