@@ -7,11 +7,6 @@
 
 namespace {
 
-std::string_view separator_text() {
-    static const char sep[1] = {platform::separator()};
-    return std::string_view(sep, 1);
-}
-
 // A whole tail wrapped in one pair of double quotes (as the shell passes a
 // dropped file whose path holds a space) names the path inside them.
 std::string_view unquoted(std::string_view tail) {
@@ -71,7 +66,7 @@ int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, 
     if (get_shell_folder("Favorites", favorites) != 0) {
         char windows[PATH_BUFFER];
         if (!platform::windows_directory(windows, sizeof windows) ||
-            !concat_text(favorites, {windows, separator_text(), "favorites"}))
+            !concat_text(favorites, {windows, platform::separator(), "favorites"}))
             favorites[0] = '\0';
     }
 
@@ -88,8 +83,8 @@ int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, 
     // the program may name another.  A path that would not fit is refused,
     // never cut short.
     bool fits = get_shell_folder("Desktop", desktop) == 0
-                    ? concat_text(default_output, {desktop, separator_text(), "kobu.html"})
-                    : concat_text(default_output, {program_drive, program_directory, separator_text(), "kobu.html"});
+                    ? concat_text(default_output, {desktop, platform::separator(), "kobu.html"})
+                    : concat_text(default_output, {program_drive, program_directory, platform::separator(), "kobu.html"});
     if (!program_known || !fits) return 1;
     if (!concat_text(configuration, {program_drive, program_directory, "kobu.txt"})) return 1;
     platform::read_profile_string(configuration, "kobu", "html", default_output, output, sizeof output);

@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include "app/app.h"
 #include "platform/platform.h"
 
@@ -21,26 +19,18 @@ int expand_long_path(const char* argument, char* destination, std::size_t capaci
     char result[PATH_BUFFER] = "";
     char name[PATH_BUFFER];
     if (!copy_text(path, text_of(argument)) || !long_name(path, name)) return 0;
-    const char sep[1] = {platform::separator()};
-    const std::string_view separator(sep, 1);
+
+    // Puts a component in front of the long form built so far.
+    auto prepend = [&result](std::string_view component) {
+        return result[0] == '\0' ? copy_text(result, component)
+                                 : concat_text(result, {component, platform::separator(), result});
+    };
 
     // Walk from the last component to the first, replacing each by its long
     // name; the first component (a drive, or a relative path's first folder)
     // stays as typed.
-    for (;;) {
-        char* last = const_cast<char*>(platform::find_last_separator(path));
-        char joined[PATH_BUFFER];
-        if (last == nullptr) {
-            bool fits = result[0] == '\0' ? copy_text(joined, text_of(path))
-                                          : concat_text(joined, {path, separator, result});
-            if (!fits) return 0;
-            std::memcpy(result, joined, sizeof joined);
-            break;
-        }
-        bool fits = result[0] == '\0' ? copy_text(joined, text_of(name))
-                                      : concat_text(joined, {name, separator, result});
-        if (!fits) return 0;
-        std::memcpy(result, joined, sizeof joined);
+    for (char* last; (last = const_cast<char*>(platform::find_last_separator(path))) != nullptr;) {
+        if (!prepend(name)) return 0;
         *last = '\0';
         // A component no search can find (a server or share name) stands
         // as typed.
@@ -49,5 +39,6 @@ int expand_long_path(const char* argument, char* destination, std::size_t capaci
             copy_text(name, text_of(before ? before + 1 : path));
         }
     }
+    if (!prepend(path)) return 0;
     return copy_text(destination, capacity, result) ? 1 : 0;
 }

@@ -45,8 +45,7 @@ struct DescentPath {
 
 // Joins folder and entry name as "folder<sep>name".
 bool join_entry(char (&joined)[PATH_BUFFER], const char* folder, const char* name) {
-    const char sep[1] = {platform::separator()};
-    return concat_text(joined, {folder, std::string_view(sep, 1), name});
+    return concat_text(joined, {folder, platform::separator(), name});
 }
 
 void write_shortcut_pass(OutputStream& out, const char* folder, const char* pattern) {
@@ -102,10 +101,9 @@ void write_tree(OutputStream& out, const char* folder, DescentPath& path) {
     std::string_view base = folder;
     const char* last = platform::find_last_separator(folder);
     if (last != nullptr && last + 1 == folder + base.size()) base.remove_suffix(1);
-    const char sep[1] = {platform::separator()};
     char folder_pattern[PATH_BUFFER];
     char shortcut_pattern[PATH_BUFFER];
-    bool folder_fits = concat_text(folder_pattern, {base, std::string_view(sep, 1), "*"});
+    bool folder_fits = concat_text(folder_pattern, {base, platform::separator(), "*"});
     bool shortcut_fits = folder_fits && concat_text(shortcut_pattern, {folder_pattern, ".url"});
 
     if (shortcut_fits) write_shortcut_pass(out, folder, shortcut_pattern);

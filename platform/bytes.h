@@ -35,7 +35,8 @@ inline bool concat_text(char* dst, std::size_t cap, std::initializer_list<std::s
     std::size_t total = 0;
     for (std::string_view p : parts) total += p.size();
     if (cap == 0 || total >= cap) return false;
-    // Parts may alias dst (appending to itself), so build from the back.
+    // dst may itself be the first or the last part (appending to or
+    // prepending to itself): the parts are laid down from the back.
     std::size_t end = total;
     dst[end] = '\0';
     const std::string_view* first = parts.begin();

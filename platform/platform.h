@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/bytes.h"
 
@@ -17,8 +18,8 @@ namespace platform {
 
 // ---- Paths -------------------------------------------------------------
 
-// The byte that separates path components ('\\' on Windows, '/' on POSIX).
-char separator();
+// The byte that separates path components ("\\" on Windows, "/" on POSIX).
+std::string_view separator();
 
 // The last separator in `path`, or nullptr.  On Windows the search is
 // Shift_JIS-aware, so the second byte of a double-byte character never counts.

@@ -19,7 +19,7 @@ extern char** environ;
 
 namespace platform {
 
-char separator() { return '/'; }
+std::string_view separator() { return "/"; }
 
 // '/' is never part of a double-byte character, in Shift_JIS or UTF-8.
 const char* find_last_separator(const char* path) { return std::strrchr(path, '/'); }

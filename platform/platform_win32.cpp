@@ -24,7 +24,7 @@ void describe(const WIN32_FIND_DATAA& data, FolderEntry& entry) {
 
 }  // namespace
 
-char separator() { return '\\'; }
+std::string_view separator() { return "\\"; }
 
 const char* find_last_separator(const char* path) { return sjis_find_last_char(path, 0x5C); }
 
