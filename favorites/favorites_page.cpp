@@ -48,40 +48,47 @@ bool join_entry(char (&joined)[PATH_BUFFER], const char* folder, const char* nam
     return concat_text(joined, {folder, platform::separator(), name});
 }
 
-void write_shortcut_pass(OutputStream& out, const char* folder, const char* pattern) {
+// Calls visit(entry) for each match of a folder search, in the order the
+// file system returns them; false when the search finds nothing.
+template <typename Visit>
+bool for_each_entry(const char* pattern, Visit visit) {
     platform::FolderSearch search;
     platform::FolderEntry entry{};
-    if (!platform::begin_folder_search(search, pattern, entry)) return;
-    out.put("<ul>\n");
-    do {
-        if (entry.attributes & platform::ATTRIBUTE_DIRECTORY) continue;
+    if (!platform::begin_folder_search(search, pattern, entry)) return false;
+    do visit(entry);
+    while (platform::next_folder_entry(search, entry));
+    platform::end_folder_search(search);
+    return true;
+}
+
+void write_tree(OutputStream& out, const char* folder, DescentPath& path);
+
+void write_shortcut_pass(OutputStream& out, const char* folder, const char* pattern) {
+    bool listed = false;
+    for_each_entry(pattern, [&](const platform::FolderEntry& entry) {
+        if (!listed) out.put("<ul>\n");
+        listed = true;
         char joined[PATH_BUFFER];
-        if (!join_entry(joined, folder, entry.name)) continue;  // cannot be named: skipped
+        if (entry.attributes & platform::ATTRIBUTE_DIRECTORY) return;
+        if (!join_entry(joined, folder, entry.name)) return;  // cannot be named: skipped
         std::string_view name = entry.name;
         std::string_view title = head(name, name.size() >= 4 ? name.size() - 4 : 0);
         char address[LINE_BUFFER];
         copy_text_cut(address, sizeof address, read_shortcut_url(joined));
         out.put({"<li><a href=\"", address, "\">", title, "</a></li>\n"});
-    } while (platform::next_folder_entry(search, entry));
-    out.put("</ul>\n");
-    platform::end_folder_search(search);
+    });
+    if (listed) out.put("</ul>\n");
 }
 
-void write_tree(OutputStream& out, const char* folder, DescentPath& path);
-
 void write_subfolder_pass(OutputStream& out, const char* folder, const char* pattern, DescentPath& path) {
-    platform::FolderSearch search;
-    platform::FolderEntry entry{};
-    if (!platform::begin_folder_search(search, pattern, entry)) return;
-    do {
-        if (!(entry.attributes & platform::ATTRIBUTE_DIRECTORY)) continue;
-        if (std::strcmp(entry.name, ".") == 0 || std::strcmp(entry.name, "..") == 0) continue;
+    for_each_entry(pattern, [&](const platform::FolderEntry& entry) {
+        if (!(entry.attributes & platform::ATTRIBUTE_DIRECTORY)) return;
+        if (std::strcmp(entry.name, ".") == 0 || std::strcmp(entry.name, "..") == 0) return;
         char joined[PATH_BUFFER];
-        if (!join_entry(joined, folder, entry.name)) continue;  // cannot be named: skipped
+        if (!join_entry(joined, folder, entry.name)) return;  // cannot be named: skipped
         out.put({"<div class=\"dir\"><span class=\"dir\">", entry.name, "</span>\n"});
         write_tree(out, joined, path);
-    } while (platform::next_folder_entry(search, entry));
-    platform::end_folder_search(search);
+    });
 }
 
 void write_tree(OutputStream& out, const char* folder, DescentPath& path) {
