@@ -1,35 +1,43 @@
 #include "sjis/sjis.h"
 
+#include <cstring>
+
+// Both searches let memchr find the candidate bytes and settle whether a
+// candidate begins a character by looking back over the lead bytes just
+// before it.  `from` is always a known character start at or before the
+// candidate and only moves forward, so no byte is looked back over twice.
+
 namespace {
 
 inline unsigned byte_at(const char* p) { return static_cast<unsigned char>(*p); }
+
+// Whether `pos` begins a character; moves `from` up to a start at or
+// before `pos` (when `pos` does not begin one, the byte before it does).
+inline bool starts_character(const char*& from, const char* pos) {
+    const bool start = sjis_is_char_start(from, pos);
+    from = start ? pos : pos - 1;
+    return start;
+}
+
+inline const char* find_byte(const char* from, const char* end, unsigned value) {
+    return static_cast<const char*>(std::memchr(from, static_cast<int>(value), static_cast<std::size_t>(end - from)));
+}
 
 }  // namespace
 
 const char* sjis_find_last_char(const char* text, unsigned character) {
     character &= 0xFFFFu;
+    const char* const end = text + std::strlen(text);
+    const unsigned first = character < 0x100u ? character : character >> 8;
+    // A single byte that is a lead byte, or a pair whose first byte is not,
+    // is never a character of its own.
+    if (first == 0 || sjis_is_lead_byte(first) != (character >= 0x100u)) return nullptr;
+
     const char* last = nullptr;
-    const char* p = text;
-    if (character < 0x100u) {
-        for (unsigned c; (c = byte_at(p)) != 0;) {
-            if (sjis_is_lead_byte(c)) {
-                if (p[1] == '\0') break;
-                p += 2;
-                continue;
-            }
-            if (c == character) last = p;
-            ++p;
-        }
-    } else {
-        for (unsigned c; (c = byte_at(p)) != 0;) {
-            if (sjis_is_lead_byte(c)) {
-                if (p[1] == '\0') break;
-                if ((c << 8 | byte_at(p + 1)) == character) last = p;
-                p += 2;
-                continue;
-            }
-            ++p;
-        }
+    const char* from = text;
+    for (const char* c = text; (c = find_byte(c, end, first)) != nullptr; ++c) {
+        if (!starts_character(from, c)) continue;
+        if (character < 0x100u || (c + 1 != end && byte_at(c + 1) == (character & 0xFFu))) last = c;
     }
     return last;
 }
@@ -37,38 +45,19 @@ const char* sjis_find_last_char(const char* text, unsigned character) {
 const char* sjis_find_substring(const char* text, const char* pattern) {
     const unsigned p0 = byte_at(pattern);
     if (p0 == 0) return text;
-    unsigned first;
-    const char* rest;
-    const bool wide = sjis_is_lead_byte(p0);
-    if (wide) {
-        if (pattern[1] == '\0') return text;
-        first = p0 << 8 | byte_at(pattern + 1);
-        rest = pattern + 2;
-    } else {
-        first = p0;
-        rest = pattern + 1;
-    }
+    if (sjis_is_lead_byte(p0) && pattern[1] == '\0') return text;  // a lone lead byte: as if empty
 
-    const char* p = text;
-    for (unsigned c; (c = byte_at(p)) != 0;) {
-        const char* start = p;
-        unsigned value;
-        if (sjis_is_lead_byte(c) && p[1] != '\0') {
-            value = c << 8 | byte_at(p + 1);
-            p += 2;
-            if (!wide) continue;
-        } else {
-            value = c;
-            p += 1;
-            if (wide) continue;
-        }
-        if (value != first) continue;
-        // Compare the rest byte for byte; running out of text ends the search.
-        const char* t = p;
-        const char* r = rest;
-        while (*r != '\0' && *t == *r) ++t, ++r;
-        if (*r == '\0') return start;
-        if (*t == '\0') return nullptr;
+    const std::size_t length = std::strlen(pattern);
+    const char* const end = text + std::strlen(text);
+    const char* from = text;
+    for (const char* c = text; (c = find_byte(c, end, p0)) != nullptr; ++c) {
+        if (!starts_character(from, c)) continue;
+        // The first pattern character is a whole character here (a double-byte
+        // one needs the whole pattern's room, so its pair is inside the text);
+        // the rest is compared byte for byte.  Once the text is too short for
+        // the pattern, no later place can hold it.
+        if (static_cast<std::size_t>(end - c) < length) return nullptr;
+        if (std::memcmp(c, pattern, length) == 0) return c;
     }
     return nullptr;
 }
