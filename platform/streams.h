@@ -75,8 +75,7 @@ public:
         for (std::string_view p : parts) put(p);
     }
 
-    // Writes `text` as it is: for text known to hold no line feed.
-    void put_verbatim(std::string_view text) { put_raw(text.data(), text.size()); }
+    // Writes the parts as they are: for text known to hold no line feed.
     void put_verbatim(std::initializer_list<std::string_view> parts) {
         for (std::string_view p : parts) put_raw(p.data(), p.size());
     }

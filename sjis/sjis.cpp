@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-// Both searches let memchr find the candidate bytes and settle whether a
+// Both searches let strchr find the candidate bytes and settle whether a
 // candidate begins a character by looking back over the lead bytes just
 // before it.  `from` is always a known character start at or before the
 // candidate and only moves forward, so no byte is looked back over twice.
@@ -19,15 +19,10 @@ inline bool starts_character(const char*& from, const char* pos) {
     return start;
 }
 
-inline const char* find_byte(const char* from, const char* end, unsigned value) {
-    return static_cast<const char*>(std::memchr(from, static_cast<int>(value), static_cast<std::size_t>(end - from)));
-}
-
 }  // namespace
 
 const char* sjis_find_last_char(const char* text, unsigned character) {
     character &= 0xFFFFu;
-    const char* const end = text + std::strlen(text);
     const unsigned first = character < 0x100u ? character : character >> 8;
     // A single byte that is a lead byte, or a pair whose first byte is not,
     // is never a character of its own.
@@ -35,9 +30,9 @@ const char* sjis_find_last_char(const char* text, unsigned character) {
 
     const char* last = nullptr;
     const char* from = text;
-    for (const char* c = text; (c = find_byte(c, end, first)) != nullptr; ++c) {
+    for (const char* c = text; (c = std::strchr(c, static_cast<int>(first))) != nullptr; ++c) {
         if (!starts_character(from, c)) continue;
-        if (character < 0x100u || (c + 1 != end && byte_at(c + 1) == (character & 0xFFu))) last = c;
+        if (character < 0x100u || (c[1] != '\0' && byte_at(c + 1) == (character & 0xFFu))) last = c;
     }
     return last;
 }
@@ -47,17 +42,17 @@ const char* sjis_find_substring(const char* text, const char* pattern) {
     if (p0 == 0) return text;
     if (sjis_is_lead_byte(p0) && pattern[1] == '\0') return text;  // a lone lead byte: as if empty
 
-    const std::size_t length = std::strlen(pattern);
-    const char* const end = text + std::strlen(text);
     const char* from = text;
-    for (const char* c = text; (c = find_byte(c, end, p0)) != nullptr; ++c) {
+    for (const char* c = text; (c = std::strchr(c, static_cast<int>(p0))) != nullptr; ++c) {
         if (!starts_character(from, c)) continue;
         // The first pattern character is a whole character here (a double-byte
-        // one needs the whole pattern's room, so its pair is inside the text);
-        // the rest is compared byte for byte.  Once the text is too short for
-        // the pattern, no later place can hold it.
-        if (static_cast<std::size_t>(end - c) < length) return nullptr;
-        if (std::memcmp(c, pattern, length) == 0) return c;
+        // one is matched with its second byte, which is not the NUL); the rest
+        // is compared byte for byte.  Once the text ends inside the pattern,
+        // no later place can hold it.
+        std::size_t k = 0;
+        while (pattern[k] != '\0' && c[k] == pattern[k]) ++k;
+        if (pattern[k] == '\0') return c;
+        if (c[k] == '\0') return nullptr;
     }
     return nullptr;
 }
