@@ -39,9 +39,8 @@ void for_each_line(LineReader& reader, Visit visit) {
 
 void profile_lookup(LineReader& reader, std::string_view section, std::string_view key,
                     std::string_view fallback, char* out, std::size_t cap) {
-    std::string_view found = fallback;
+    bool found = false;
     bool in_section = false;
-    char value[LINE_BUFFER];
     for_each_line(reader, [&](std::string_view line) {
         line = trim(line);
         if (line.empty() || line.front() == ';') return true;
@@ -58,11 +57,11 @@ void profile_lookup(LineReader& reader, std::string_view section, std::string_vi
         std::string_view v = trim(from(line, eq + 1));
         if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
             v = slice(v, 1, v.size() - 2);
-        copy_text_cut(value, sizeof value, v);
-        found = value;
+        copy_text_cut(out, cap, v);
+        found = true;
         return false;
     });
-    copy_text_cut(out, cap, found);
+    if (!found) copy_text_cut(out, cap, fallback);
 }
 
 bool user_dirs_lookup(LineReader& reader, std::string_view variable, std::string_view home, char* out,

@@ -135,7 +135,7 @@ FileHandle create_for_writing(const char* path) {
 long read_bytes(FileHandle file, char* buffer, std::size_t size) {
     DWORD n = 0;
     DWORD want = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
-    if (!ReadFile(handle_of(file), buffer, want, &n, nullptr)) return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+    if (!ReadFile(handle_of(file), buffer, want, &n, nullptr)) return -1;
     return static_cast<long>(n);
 }
 
