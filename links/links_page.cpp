@@ -44,31 +44,16 @@ constexpr AddressTable ADDRESS_BYTES;
 
 // Lists every `scheme` address of `line` in order.  Each search resumes
 // where the previous address ended, which is always a character boundary
-// (addresses are ASCII), so the Shift_JIS alignment only ever needs to look
-// back to there.  Candidates are found by their "://", which is rare in
-// ordinary text.
+// (addresses are ASCII).
 void write_scheme_links(OutputStream& out, std::string_view line, std::string_view scheme) {
     const char* const end = line.data() + line.size();
-    const std::size_t name_length = scheme.size() - 3;  // "http" or "https"
-    const char* from = line.data();                     // a character boundary
-    const char* colon = from + name_length;
-    while (colon < end) {
-        colon = static_cast<const char*>(std::memchr(colon, ':', static_cast<std::size_t>(end - colon)));
-        if (colon == nullptr) return;
-        const char* start = colon - name_length;
-        if (static_cast<std::size_t>(end - start) < scheme.size() ||
-            std::memcmp(start, scheme.data(), scheme.size()) != 0 || !sjis_is_char_start(from, start)) {
-            ++colon;
-            continue;
-        }
+    while (const char* start = sjis_find_substring(line, scheme)) {
         const char* address = start + scheme.size();
         const char* stop = address;
         while (stop != end && ADDRESS_BYTES.member[static_cast<unsigned char>(*stop)]) ++stop;
-        std::string_view text(address, static_cast<std::size_t>(stop - address));
-        // Addresses are printable ASCII: no line feed to widen but the last.
-        out.put_verbatim({"<li><a href=\"", scheme, text, "\">", scheme, text, "</a></li>\r\n"});
-        from = stop;
-        colon = stop + name_length;
+        const std::string_view text(address, static_cast<std::size_t>(stop - address));
+        out.put_line({"<li><a href=\"", scheme, text, "\">", scheme, text, "</a></li>"});
+        line = std::string_view(stop, static_cast<std::size_t>(end - stop));
     }
 }
 

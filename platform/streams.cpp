@@ -97,7 +97,7 @@ void OutputStream::put(std::string_view text) {
             return;
         }
         put_raw(p, static_cast<std::size_t>(lf - p));
-        put_raw("\r\n", 2);
+        put_raw(LINE_END.data(), LINE_END.size());
         p = lf + 1;
     }
 }

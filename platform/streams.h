@@ -56,11 +56,27 @@ inline std::string_view up_to_nul(std::string_view s) {
     return n == std::string_view::npos ? s : head(s, n);
 }
 
+// Reads the file at `path` line by line through `visit(LineReader&)`; false
+// when it cannot be opened.
+template <typename Visit>
+bool with_file_lines(const char* path, Visit visit) {
+    platform::FileHandle file = platform::open_for_reading(path);
+    if (file == platform::NO_FILE) return false;
+    char storage[2 * LINE_BUFFER];
+    LineReader reader(file, storage, sizeof storage);
+    visit(reader);
+    platform::close_file(file);
+    return true;
+}
+
 // Where an OutputStream puts its bytes: true when all `size` bytes were taken.
 using ByteSink = bool (*)(void* context, const char* data, std::size_t size);
 
 class OutputStream {
 public:
+    // What each line feed of page text becomes.
+    static constexpr std::string_view LINE_END = "\r\n";
+
     // Writes to an open file, which close() closes.
     explicit OutputStream(platform::FileHandle file);
     // Writes to any sink (memory, in tests).
@@ -75,9 +91,11 @@ public:
         for (std::string_view p : parts) put(p);
     }
 
-    // Writes the parts as they are: for text known to hold no line feed.
-    void put_verbatim(std::initializer_list<std::string_view> parts) {
+    // Writes the parts as they are, then a line end: for text known to hold
+    // no line feed of its own.
+    void put_line(std::initializer_list<std::string_view> parts) {
         for (std::string_view p : parts) put_raw(p.data(), p.size());
+        put_raw(LINE_END.data(), LINE_END.size());
     }
 
     // Flushes (and closes the file); true when every byte was written.

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 // True for 0x81-0x9F and 0xE0-0xFC; only the low 8 bits of `value` count.
 constexpr bool sjis_is_lead_byte(unsigned value) {
@@ -23,6 +24,10 @@ const char* sjis_find_last_char(const char* text, unsigned character);
 // compared byte for byte.  An empty pattern (or a lone lead byte) matches at
 // the start of `text`.
 const char* sjis_find_substring(const char* text, const char* pattern);
+
+// The same search in a text of known length that holds no NUL and begins
+// at a character boundary.
+const char* sjis_find_substring(std::string_view text, std::string_view pattern);
 
 // True when the byte at `pos` begins a character of the NUL-free text that
 // starts at `begin` (`pos` inside the text, not at its end).  Looks back only over the run of lead
