@@ -1,11 +1,39 @@
-#include <cstring>
-
 #include "app/app.h"
 #include "favorites/favorites_page.h"
 #include "links/links_page.h"
 #include "platform/platform.h"
 
 namespace {
+
+// Where the program lives: the drive ("C:", empty when there is none) and
+// the folder with its leading and trailing separator.
+struct ProgramLocation {
+    char drive[3];
+    char directory[256];
+};
+
+// Splits the program's own path.  Without it there is no configuration path
+// (and no fallback output folder) that could be trusted.
+bool locate_program(ProgramLocation& program) {
+    char path[PATH_BUFFER];
+    if (!platform::program_path(path, sizeof path)) return false;
+    const std::string_view drive = platform::drive_of(path);
+    const char* after_drive = path + drive.size();
+    const char* last = platform::find_last_separator(after_drive);
+    const std::string_view directory =
+        last ? std::string_view(after_drive, static_cast<std::size_t>(last - after_drive) + 1) : std::string_view();
+    return copy_text(program.drive, drive) && copy_text(program.directory, directory);
+}
+
+// The Favorites folder: the shell folder, else the Windows directory's
+// "favorites"; empty when neither is known.
+void find_favorites(char (&favorites)[PATH_BUFFER]) {
+    if (get_shell_folder("Favorites", favorites) == 0) return;
+    char windows[PATH_BUFFER];
+    if (!platform::windows_directory(windows, sizeof windows) ||
+        !concat_text(favorites, {windows, platform::separator(), "favorites"}))
+        favorites[0] = '\0';
+}
 
 // A whole tail wrapped in one pair of double quotes (as the shell passes a
 // dropped file whose path holds a space) names the path inside them.
@@ -16,16 +44,43 @@ std::string_view unquoted(std::string_view tail) {
     return tail;
 }
 
-// Turns the tail into the resolved argument (empty when it names nothing).
+// Turns the tail into the resolved argument (left empty when it names nothing).
 void resolve_argument(const char* tail, char (&resolved)[PATH_BUFFER]) {
     char argument[PATH_BUFFER];
     if (copy_text(argument, unquoted(text_of(tail)))) expand_long_path(argument, resolved, PATH_BUFFER);
 }
 
-// Writes the favorites page of `listing_root` to `output_path`.
-int write_favorites_page(const char* output_path, const char* listing_root) {
+bool names_a_file(const char* resolved) {
+    return resolved[0] != '\0' && !(platform::file_attributes(resolved) & platform::ATTRIBUTE_DIRECTORY);
+}
+
+// Text mode: the links page beside the input, named after it.
+int write_links_page_of(const char* input) {
+    char links_page[PATH_BUFFER];
+    if (!concat_text(links_page, {input, ".html"})) return 1;
+    return extract_links(input, links_page);
+}
+
+// Where the favorites page goes: the Desktop, else the program's folder;
+// kobu.txt beside the program may name another path.  A path that would not
+// fit is refused, never cut short.
+bool favorites_output_path(const ProgramLocation& program, char (&output)[PATH_BUFFER]) {
+    char desktop[PATH_BUFFER];
+    char default_output[PATH_BUFFER];
+    char configuration[PATH_BUFFER];
+    const bool fits =
+        get_shell_folder("Desktop", desktop) == 0
+            ? concat_text(default_output, {desktop, platform::separator(), "kobu.html"})
+            : concat_text(default_output, {program.drive, program.directory, platform::separator(), "kobu.html"});
+    return fits && concat_text(configuration, {program.drive, program.directory, "kobu.txt"}) &&
+           platform::read_profile_string(configuration, "kobu", "html", default_output, output, sizeof output);
+}
+
+// Writes the favorites page of `listing_root` to `output_path`; false unless
+// every byte of it was written.
+bool write_favorites_page(const char* output_path, const char* listing_root) {
     platform::FileHandle file = platform::create_for_writing(output_path);
-    if (file == platform::NO_FILE) return 1;
+    if (file == platform::NO_FILE) return false;
     OutputStream out(file);
     write_favorites_head(out);
     write_root_heading(out, listing_root);
@@ -34,7 +89,7 @@ int write_favorites_page(const char* output_path, const char* listing_root) {
     if (listing_root[0] != '\0') write_folder_tree(out, listing_root);
     else out.put("</div>\n");
     write_favorites_foot(out);
-    return out.close() ? 0 : 1;
+    return out.close();
 }
 
 }  // namespace
@@ -46,52 +101,17 @@ int get_shell_folder(const char* value_name, char* destination) {
 int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, int /*show_command*/) {
     const bool open_after = platform::control_key_down();
 
-    char program_path[PATH_BUFFER] = "";
-    char program_drive[3] = "";
-    char program_directory[256] = "";
     char favorites[PATH_BUFFER] = "";
+    find_favorites(favorites);
+
     char resolved[PATH_BUFFER] = "";
-    char desktop[PATH_BUFFER] = "";
-    char default_output[PATH_BUFFER] = "";
-    char output[LINE_BUFFER] = "";
-    char configuration[PATH_BUFFER] = "";
-
-    // Without the program's folder there is no configuration path (and no
-    // fallback output folder) that could be trusted.
-    const bool program_known =
-        platform::program_path(program_path, sizeof program_path) &&
-        platform::split_program_path(program_path, program_drive, sizeof program_drive, program_directory,
-                                     sizeof program_directory);
-
-    if (get_shell_folder("Favorites", favorites) != 0) {
-        char windows[PATH_BUFFER];
-        if (!platform::windows_directory(windows, sizeof windows) ||
-            !concat_text(favorites, {windows, platform::separator(), "favorites"}))
-            favorites[0] = '\0';
-    }
-
-    // A file argument is turned into its links page and ends the run.
     resolve_argument(tail, resolved);
-    const std::uint32_t attributes = platform::file_attributes(resolved);
-    if (resolved[0] != '\0' && !(attributes & platform::ATTRIBUTE_DIRECTORY)) {
-        char links_page[PATH_BUFFER];
-        if (!concat_text(links_page, {resolved, ".html"})) return 1;
-        return extract_links(resolved, links_page);
-    }
+    if (names_a_file(resolved)) return write_links_page_of(resolved);
 
-    // Output path: the Desktop, else the program's folder; kobu.txt beside
-    // the program may name another.  A path that would not fit is refused,
-    // never cut short.
-    bool fits = get_shell_folder("Desktop", desktop) == 0
-                    ? concat_text(default_output, {desktop, platform::separator(), "kobu.html"})
-                    : concat_text(default_output, {program_drive, program_directory, platform::separator(), "kobu.html"});
-    if (!program_known || !fits) return 1;
-    if (!concat_text(configuration, {program_drive, program_directory, "kobu.txt"})) return 1;
-    platform::read_profile_string(configuration, "kobu", "html", default_output, output, sizeof output);
-    if (std::strlen(output) >= PATH_BUFFER) return 1;
-
-    const char* listing_root = resolved[0] != '\0' ? resolved : favorites;
-    if (write_favorites_page(output, listing_root) != 0) return 1;
+    ProgramLocation program{};
+    char output[PATH_BUFFER];
+    if (!locate_program(program) || !favorites_output_path(program, output)) return 1;
+    if (!write_favorites_page(output, resolved[0] != '\0' ? resolved : favorites)) return 1;
     if (open_after) platform::shell_open(output);
     return 0;
 }

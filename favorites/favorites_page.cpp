@@ -151,11 +151,6 @@ void scan_shortcut_lines(LineReader& reader, char* url, std::size_t cap) {
 const char* read_shortcut_url(const char* path) {
     static char url[LINE_BUFFER];
     url[0] = '\0';
-    platform::FileHandle file = platform::open_for_reading(path);
-    if (file == platform::NO_FILE) return url;
-    char storage[2 * LINE_BUFFER];
-    LineReader reader(file, storage, sizeof storage);
-    scan_shortcut_lines(reader, url, sizeof url);
-    platform::close_file(file);
+    with_file_lines(path, [](LineReader& reader) { scan_shortcut_lines(reader, url, sizeof url); });
     return url;
 }

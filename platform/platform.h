@@ -1,11 +1,12 @@
 // The operating-system services the program needs, named for what it needs
-// them for.  One implementation sits on the Win32 API (platform_win32.cpp),
-// one on POSIX (platform_posix.cpp); nothing else in the program includes an
+// them for.  Three implementations stand behind this header: the Win32 API
+// (win32/), POSIX (posix/) and an in-memory system for unit tests (fake/).
+// Each program links exactly one; nothing outside platform/ includes an
 // operating-system header.
 //
 // Texts are NUL-terminated byte strings in the ANSI code page.  Routines that
 // fill a caller's buffer take its capacity and refuse (false) rather than
-// truncate, unless they say otherwise.
+// truncate.
 #pragma once
 
 #include <cstddef>
@@ -21,20 +22,18 @@ namespace platform {
 // The byte that separates path components ("\\" on Windows, "/" on POSIX).
 std::string_view separator();
 
-// The last separator in `path`, or nullptr.  On Windows the search is
-// Shift_JIS-aware, so the second byte of a double-byte character never counts.
+// The last separator in `path`, or nullptr.  On Windows the search follows
+// the system code page, so the second byte of a double-byte character never
+// counts.
 const char* find_last_separator(const char* path);
+
+// The drive at the start of `path` ("C:"), or an empty text (always on POSIX).
+std::string_view drive_of(std::string_view path);
 
 // ---- Process ----------------------------------------------------------
 
 // The full path of the running program.
 bool program_path(char* out, std::size_t cap);
-
-// Splits a program path into its drive ("C:", empty when there is none) and
-// its directory with leading and trailing separator; false when either part
-// does not fit its buffer.
-bool split_program_path(const char* path, char* drive, std::size_t drive_cap, char* directory,
-                        std::size_t directory_cap);
 
 // True when the Ctrl key is held down at start (POSIX: KOBU_OPEN is set to a
 // non-empty value other than "0").
@@ -50,9 +49,9 @@ bool read_shell_folder(const char* name, char* out, std::size_t cap);
 bool windows_directory(char* out, std::size_t cap);
 
 // Profile-file lookup: the value of `key` in `section` of `file`, or
-// `fallback` when the file, section or key is absent.  The result is cut to
-// cap - 1 bytes.
-void read_profile_string(const char* file, const char* section, const char* key, const char* fallback,
+// `fallback` when the file, section or key is absent.  False (and `out`
+// untouched) when the text found does not fit `cap`.
+bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback,
                          char* out, std::size_t cap);
 
 // ---- Files and folders -------------------------------------------------

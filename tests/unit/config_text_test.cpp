@@ -1,4 +1,4 @@
-#include "platform/config_text.h"
+#include "platform/posix/config_text.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,8 @@ std::string profile(const std::string& text, std::size_t cap = PATH_BUFFER) {
     MemorySource source{text};
     char storage[2 * LINE_BUFFER];
     LineReader reader(&MemorySource::read, &source, storage, sizeof storage);
-    char out[PATH_BUFFER];
-    profile_lookup(reader, "kobu", "html", "DEFAULT", out, cap);
-    return out;
+    char out[PATH_BUFFER] = "UNTOUCHED";
+    return profile_lookup(reader, "kobu", "html", "DEFAULT", out, cap) ? out : "REFUSED " + std::string(out);
 }
 
 TEST(ProfileLookup, Rules) {
@@ -37,7 +36,10 @@ TEST(ProfileLookup, Rules) {
         {std::string("[kobu]\nhtml=a\0b\n", 15), "a"},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(profile(text), expected) << testing::PrintToString(text);
-    EXPECT_EQ(profile("[kobu]\nhtml=abcdef\n", 4), "abc");
+    // A value too long for its buffer is refused, never cut short.
+    EXPECT_EQ(profile("[kobu]\nhtml=abc\n", 4), "abc");
+    EXPECT_EQ(profile("[kobu]\nhtml=abcd\n", 4), "REFUSED UNTOUCHED");
+    EXPECT_EQ(profile("[kobu]\nother=x\n", 7), "REFUSED UNTOUCHED");
 }
 
 bool user_dir(const std::string& text, std::string& out) {

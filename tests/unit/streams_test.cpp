@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fake/fake_platform.h"
 #include "test_util.h"
 
 namespace {
@@ -60,11 +61,14 @@ TEST(OutputStream, WritesEachLineFeedAsCrLf) {
 }
 
 TEST(OutputStream, ReportsAFailedWrite) {
-    platform::FileHandle full = platform::create_for_writing("/dev/full");
-    ASSERT_NE(full, platform::NO_FILE);
-    OutputStream out(full);
+    fake::System system(fake::Flavour::posix);
+    system.disk_space(5);
+    platform::FileHandle file = platform::create_for_writing("/page.html");
+    ASSERT_NE(file, platform::NO_FILE);
+    OutputStream out(file);
     out.put("text\n");
     EXPECT_FALSE(out.close());
+    EXPECT_EQ(system.contents("/page.html"), "text\r");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "platform/wildcard.h"
+#include "platform/posix/wildcard.h"
 
 #include <cstddef>
 

@@ -4,7 +4,6 @@
 #include <shellapi.h>
 
 #include "platform/platform.h"
-#include "sjis/sjis.h"
 
 namespace platform {
 
@@ -26,23 +25,33 @@ void describe(const WIN32_FIND_DATAA& data, FolderEntry& entry) {
 
 std::string_view separator() { return "\\"; }
 
-const char* find_last_separator(const char* path) { return sjis_find_last_char(path, 0x5C); }
+// The ANSI calls read a path in the system code page, so the split follows
+// the same table: IsDBCSLeadByte names the bytes that begin a double-byte
+// character (0x81-0x9F and 0xE0-0xFC in code page 932), whose second byte may
+// be 0x5C.  Asking the system keeps this layer free of the program's own
+// Shift_JIS routines, which serve text that is Shift_JIS whatever the system.
+const char* find_last_separator(const char* path) {
+    const char* last = nullptr;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(*p))) {
+            if (p[1] == '\0') break;  // a lead byte before the end is no character
+            ++p;
+        } else if (*p == '\\') {
+            last = p;
+        }
+    }
+    return last;
+}
+
+std::string_view drive_of(std::string_view path) {
+    return path.size() >= 2 && path[1] == ':' ? head(path, 2) : std::string_view();
+}
 
 bool program_path(char* out, std::size_t cap) {
     char path[PATH_BUFFER];
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
     if (n == 0 || n >= sizeof path) return false;
     return copy_text(out, cap, std::string_view(path, n));
-}
-
-bool split_program_path(const char* path, char* drive, std::size_t drive_cap, char* directory,
-                        std::size_t directory_cap) {
-    std::string_view p = path;
-    std::string_view d = p.size() >= 2 && p[1] == ':' ? head(p, 2) : std::string_view();
-    p.remove_prefix(d.size());
-    const char* last = find_last_separator(p.data());
-    std::string_view dir = last ? head(p, static_cast<std::size_t>(last - p.data()) + 1) : std::string_view();
-    return copy_text(drive, drive_cap, d) && copy_text(directory, directory_cap, dir);
 }
 
 bool control_key_down() { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
@@ -70,9 +79,13 @@ bool windows_directory(char* out, std::size_t cap) {
     return copy_text(out, cap, std::string_view(path, n));
 }
 
-void read_profile_string(const char* file, const char* section, const char* key, const char* fallback,
+bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback,
                          char* out, std::size_t cap) {
-    GetPrivateProfileStringA(section, key, fallback, out, static_cast<DWORD>(cap), file);
+    // One byte more than any path: a value too long for `cap` is seen as
+    // such (the call cuts what does not fit) rather than used cut short.
+    char value[PATH_BUFFER + 1];
+    DWORD n = GetPrivateProfileStringA(section, key, fallback, value, sizeof value, file);
+    return n + 1 < sizeof value && copy_text(out, cap, std::string_view(value, n));
 }
 
 std::uint32_t file_attributes(const char* path) {

@@ -12,8 +12,9 @@
 // names compared without regard to letter case, the first match wins, blanks
 // around names and values are trimmed, one pair of surrounding quotes is
 // removed, lines starting with ';' are comments.  Writes the value (or
-// `fallback` when the section or key is absent), cut to cap - 1 bytes.
-void profile_lookup(LineReader& reader, std::string_view section, std::string_view key,
+// `fallback` when the section or key is absent); false, with `out`
+// untouched, when that does not fit `cap`.
+bool profile_lookup(LineReader& reader, std::string_view section, std::string_view key,
                     std::string_view fallback, char* out, std::size_t cap);
 
 // Looks up `variable` (e.g. "XDG_DESKTOP_DIR") in a user-dirs file: a line

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/config_text.h"
+#include "platform/posix/config_text.h"
 #include "platform/platform.h"
-#include "platform/wildcard.h"
+#include "platform/posix/wildcard.h"
 
 extern char** environ;
 
@@ -24,18 +24,13 @@ std::string_view separator() { return "/"; }
 // '/' is never part of a double-byte character, in Shift_JIS or UTF-8.
 const char* find_last_separator(const char* path) { return std::strrchr(path, '/'); }
 
+std::string_view drive_of(std::string_view) { return {}; }
+
 bool program_path(char* out, std::size_t cap) {
     char path[PATH_BUFFER];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path);
     if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path) return false;
     return copy_text(out, cap, std::string_view(path, static_cast<std::size_t>(n)));
-}
-
-bool split_program_path(const char* path, char* drive, std::size_t drive_cap, char* directory,
-                        std::size_t directory_cap) {
-    const char* slash = find_last_separator(path);
-    std::string_view dir = slash ? std::string_view(path, static_cast<std::size_t>(slash - path) + 1) : "";
-    return copy_text(drive, drive_cap, "") && copy_text(directory, directory_cap, dir);
 }
 
 bool control_key_down() {
@@ -46,19 +41,6 @@ bool control_key_down() {
 namespace {
 
 std::string_view home_folder() { return text_of(std::getenv("HOME")); }
-
-// Reads the lines of `path` through `visit(LineReader&)`; false when the
-// file cannot be opened.
-template <typename Visit>
-bool with_lines(const char* path, Visit visit) {
-    FileHandle file = open_for_reading(path);
-    if (file == NO_FILE) return false;
-    char storage[2 * LINE_BUFFER];
-    LineReader reader(file, storage, sizeof storage);
-    visit(reader);
-    close_file(file);
-    return true;
-}
 
 }  // namespace
 
@@ -74,7 +56,7 @@ bool read_shell_folder(const char* name, char* out, std::size_t cap) {
                                  : concat_text(file, {home_folder(), "/.config/user-dirs.dirs"});
     if (!named) return false;
     bool found = false;
-    with_lines(file, [&](LineReader& reader) {
+    with_file_lines(file, [&](LineReader& reader) {
         found = user_dirs_lookup(reader, variable, home_folder(), out, cap);
     });
     return found;
@@ -85,10 +67,11 @@ bool windows_directory(char* out, std::size_t cap) {
     return !home.empty() && copy_text(out, cap, home);
 }
 
-void read_profile_string(const char* file, const char* section, const char* key, const char* fallback,
+bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback,
                          char* out, std::size_t cap) {
-    bool read = with_lines(file, [&](LineReader& reader) { profile_lookup(reader, section, key, fallback, out, cap); });
-    if (!read) copy_text_cut(out, cap, fallback);
+    bool fits = false;
+    bool read = with_file_lines(file, [&](LineReader& reader) { fits = profile_lookup(reader, section, key, fallback, out, cap); });
+    return read ? fits : copy_text(out, cap, text_of(fallback));
 }
 
 std::uint32_t file_attributes(const char* path) {

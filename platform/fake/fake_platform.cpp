@@ -1,0 +1,428 @@
+// The in-memory test double of platform.h.  Tests use the heap freely here;
+// the program itself never runs on this file.
+#include "platform/fake/fake_platform.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/posix/config_text.h"
+#include "platform/posix/wildcard.h"
+#include "platform/streams.h"
+#include "sjis/sjis.h"
+
+namespace fake {
+
+enum Kind { FOLDER, FILE, LINK, DEVICE };
+
+struct Node {
+    int kind;
+    std::string name;
+    std::string alias;
+    std::string data;  // a file's contents, a link's target
+    Node* parent = nullptr;
+    std::vector<std::unique_ptr<Node>> children;
+    std::uint64_t id = 0;
+    bool read_only = false;
+    std::size_t fail_after = std::string::npos;
+};
+
+struct System::Open {
+    Node* node;
+    std::size_t pos = 0;
+};
+
+namespace {
+
+System* installed = nullptr;
+
+char fold(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool same_folded(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return fold(x) == fold(y); });
+}
+
+char sep_of(Flavour f) { return f == Flavour::windows ? '\\' : '/'; }
+
+// The components of `path` (empty ones, from doubled separators, dropped).
+std::vector<std::string_view> components(std::string_view path, Flavour f) {
+    std::vector<std::string_view> out;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && f == Flavour::windows && sjis_is_lead_byte(static_cast<unsigned char>(path[i])) &&
+            i + 1 < path.size()) {
+            ++i;
+            continue;
+        }
+        if (i == path.size() || path[i] == sep_of(f)) {
+            if (i > start) out.push_back(path.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return out;
+}
+
+bool ends_in_separator(std::string_view path, Flavour f) {
+    std::string text(path);
+    const char* last = f == Flavour::windows ? sjis_find_last_char(text.c_str(), 0x5C) : std::strrchr(text.c_str(), '/');
+    return !text.empty() && last == text.c_str() + text.size() - 1;
+}
+
+}  // namespace
+
+System& current() { return *installed; }
+
+System::System(Flavour flavour) : flavour_(flavour) {
+    current_folder = flavour == Flavour::windows ? "C:\\" : "/";
+    folder(current_folder);
+    installed = this;
+}
+
+System::~System() {
+    if (installed == this) installed = nullptr;
+}
+
+Node* System::root_for(std::string_view& path) const {
+    std::string name = "/";
+    if (flavour_ == Flavour::windows) {
+        if (path.size() >= 2 && path[1] == ':') {
+            name = std::string(1, fold(path[0])) + ":";
+            path.remove_prefix(2);
+        } else {
+            name = std::string(1, fold(current_folder[0])) + ":";
+        }
+    }
+    for (const auto& d : drives_)
+        if (d->name == name) return d.get();
+    return nullptr;
+}
+
+Node* System::find(std::string_view path, bool follow_last) const {
+    static int depth = 0;
+    if (path.empty() || depth > 40) return nullptr;
+    const bool trailing = ends_in_separator(path, flavour_);
+    std::string_view rest = path;
+    Node* node = root_for(rest);
+    if (node == nullptr) return nullptr;
+    const bool absolute = !rest.empty() && rest.front() == sep_of(flavour_);
+    if (!absolute) {
+        // Relative to the current folder (on Windows, "C:x" too).
+        node = find(current_folder, true);
+        if (node == nullptr) return nullptr;
+    }
+    auto parts = components(rest, flavour_);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        std::string_view part = parts[i];
+        if (node->kind != FOLDER) return nullptr;
+        if (part == ".") continue;
+        if (part == "..") {
+            if (node->parent != nullptr) node = node->parent;
+            continue;
+        }
+        Node* next = nullptr;
+        for (const auto& c : node->children) {
+            bool match = flavour_ == Flavour::windows
+                             ? same_folded(part, c->name) || (!c->alias.empty() && same_folded(part, c->alias))
+                             : part == c->name;
+            if (match) {
+                next = c.get();
+                break;
+            }
+        }
+        if (next == nullptr) return nullptr;
+        if (next->kind == LINK && (i + 1 < parts.size() || follow_last)) {
+            ++depth;
+            Node* target = find(next->data, true);
+            --depth;
+            if (target == nullptr) return nullptr;
+            next = target;
+        }
+        node = next;
+    }
+    if (trailing && node->kind != FOLDER) return nullptr;
+    return node;
+}
+
+Node* System::parent_for_new(std::string_view path, std::string& name) const {
+    auto parts = components(path, flavour_);
+    if (parts.empty() || ends_in_separator(path, flavour_)) return nullptr;
+    name = std::string(parts.back());
+    std::string_view folder = path.substr(0, static_cast<std::size_t>(parts.back().data() - path.data()));
+    if (folder.empty()) folder = current_folder;
+    Node* parent = find(folder, true);
+    return parent != nullptr && parent->kind == FOLDER ? parent : nullptr;
+}
+
+Node* System::make(std::string_view path, int kind) {
+    std::string_view rest = path;
+    Node* node = root_for(rest);
+    if (node == nullptr) {
+        auto root = std::make_unique<Node>();
+        root->kind = FOLDER;
+        root->name = flavour_ == Flavour::windows ? std::string(1, fold(path.size() >= 2 && path[1] == ':' ? path[0] : current_folder[0])) + ":" : "/";
+        root->id = next_id_++;
+        node = root.get();
+        drives_.push_back(std::move(root));
+    }
+    auto parts = components(rest, flavour_);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const bool last = i + 1 == parts.size();
+        Node* next = nullptr;
+        for (const auto& c : node->children)
+            if (flavour_ == Flavour::windows ? same_folded(parts[i], c->name) : parts[i] == c->name) next = c.get();
+        if (next != nullptr && next->kind == LINK && !last) next = find(next->data, true);
+        node = next != nullptr ? next : add_child(node, std::string(parts[i]), last ? kind : FOLDER);
+    }
+    return node;
+}
+
+Node* System::add_child(Node* parent, std::string name, int kind) {
+    auto child = std::make_unique<Node>();
+    child->kind = kind;
+    child->name = std::move(name);
+    child->parent = parent;
+    child->id = next_id_++;
+    parent->children.push_back(std::move(child));
+    return parent->children.back().get();
+}
+
+void System::folder(std::string_view path) { make(path, FOLDER); }
+void System::file(std::string_view path, std::string_view data) { make(path, FILE)->data = std::string(data); }
+void System::link(std::string_view path, std::string_view target) { make(path, LINK)->data = std::string(target); }
+void System::device(std::string_view path) { make(path, DEVICE); }
+void System::alias(std::string_view path, std::string_view short_name) { find(path, false)->alias = std::string(short_name); }
+void System::read_only(std::string_view path) { find(path, true)->read_only = true; }
+void System::fail_reads_after(std::string_view path, std::size_t bytes) { find(path, true)->fail_after = bytes; }
+
+bool System::exists(std::string_view path) const { return find(path, false) != nullptr; }
+
+std::string System::contents(std::string_view path) const {
+    Node* n = find(path, true);
+    return n != nullptr && n->kind == FILE ? n->data : std::string();
+}
+
+std::map<std::string, std::string> System::files() const {
+    std::map<std::string, std::string> out;
+    struct Walk {
+        const System* self;
+        std::map<std::string, std::string>& out;
+        void operator()(const Node& n, const std::string& path) {
+            for (const auto& c : n.children) {
+                std::string p = path + c->name;
+                if (c->kind == FILE) out[p] = c->data;
+                else if (c->kind == LINK) out[p] = "link to " + c->data;
+                else if (c->kind == FOLDER) (*this)(*c, p + sep_of(self->flavour_));
+            }
+        }
+    };
+    Walk walk{this, out};
+    for (const auto& d : drives_) walk(*d, flavour_ == Flavour::windows ? d->name + "\\" : "/");
+    return out;
+}
+
+std::size_t System::open_files() const {
+    return static_cast<std::size_t>(std::count_if(open_.begin(), open_.end(), [](const auto& o) { return o != nullptr; }));
+}
+
+}  // namespace fake
+
+// ---- platform.h on the fake system ---------------------------------------
+
+namespace platform {
+
+namespace {
+
+using fake::current;
+using fake::Flavour;
+using fake::Node;
+
+bool windows() { return current().flavour() == Flavour::windows; }
+
+bool is_folder(const Node* n) { return n != nullptr && n->kind == fake::FOLDER; }
+
+FileHandle add_open(Node* node) {
+    auto& table = current().open_table();
+    auto open = std::make_unique<fake::System::Open>();
+    open->node = node;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (table[i] == nullptr) {
+            table[i] = std::move(open);
+            return static_cast<FileHandle>(i);
+        }
+    }
+    table.push_back(std::move(open));
+    return static_cast<FileHandle>(table.size() - 1);
+}
+
+fake::System::Open* open_of(FileHandle file) {
+    auto& table = current().open_table();
+    return file >= 0 && static_cast<std::size_t>(file) < table.size() ? table[static_cast<std::size_t>(file)].get() : nullptr;
+}
+
+struct Search {
+    std::vector<FolderEntry> entries;
+    std::size_t next = 0;
+};
+
+FolderEntry entry_for(std::string_view name, const Node* target) {
+    FolderEntry e{};
+    copy_text_cut(e.name, sizeof e.name, name);
+    e.attributes = is_folder(target) ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_NORMAL;
+    return e;
+}
+
+}  // namespace
+
+std::string_view separator() { return windows() ? "\\" : "/"; }
+
+const char* find_last_separator(const char* path) {
+    return windows() ? sjis_find_last_char(path, 0x5C) : std::strrchr(path, '/');
+}
+
+std::string_view drive_of(std::string_view path) {
+    return windows() && path.size() >= 2 && path[1] == ':' ? head(path, 2) : std::string_view();
+}
+
+bool program_path(char* out, std::size_t cap) {
+    return current().program.has_value() && copy_text(out, cap, *current().program);
+}
+
+bool control_key_down() { return current().control_down; }
+
+bool read_shell_folder(const char* name, char* out, std::size_t cap) {
+    auto it = current().shell_folders.find(name);
+    return it != current().shell_folders.end() && copy_text(out, cap, it->second);
+}
+
+bool windows_directory(char* out, std::size_t cap) {
+    return !current().windows_directory.empty() && copy_text(out, cap, current().windows_directory);
+}
+
+bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback,
+                         char* out, std::size_t cap) {
+    bool fits = false;
+    bool read = with_file_lines(file, [&](LineReader& reader) { fits = profile_lookup(reader, section, key, fallback, out, cap); });
+    return read ? fits : copy_text(out, cap, text_of(fallback));
+}
+
+std::uint32_t file_attributes(const char* path) {
+    const Node* n = current().find(path, true);
+    if (n == nullptr) return ATTRIBUTES_INVALID;
+    return is_folder(n) ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_NORMAL;
+}
+
+bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry& entry) {
+    search.handle = nullptr;
+    std::string_view p = pattern;
+    const char* last = find_last_separator(pattern);
+    std::string folder;
+    std::string_view name = p;
+    if (last != nullptr) {
+        folder = std::string(p.substr(0, static_cast<std::size_t>(last - pattern)));
+        name = p.substr(static_cast<std::size_t>(last - pattern) + 1);
+        // The root itself keeps its separator: "/", "\\", "C:\\".
+        if (folder.empty() || folder == std::string(drive_of(folder))) folder += separator();
+    } else {
+        folder = current().current_folder;
+    }
+    Node* dir = current().find(folder, true);
+    if (name.empty() || !is_folder(dir)) return false;
+
+    auto* s = new Search;
+    const bool dots = !windows() || dir->parent != nullptr;
+    auto consider = [&](std::string_view entry_name, std::string_view alias, const Node* target) {
+        bool match = wildcard_match(name, entry_name) || (windows() && !alias.empty() && wildcard_match(name, alias));
+        if (match) s->entries.push_back(entry_for(entry_name, target));
+    };
+    auto target_of = [&](const Node* c) {
+        return c->kind == fake::LINK ? current().find(folder + std::string(separator()) + c->name, true) : c;
+    };
+    if (!has_wildcard(name) && !windows()) {
+        // A plain name is that entry when it exists as spelled.
+        for (const auto& c : dir->children)
+            if (c->name == name) s->entries.push_back(entry_for(c->name, target_of(c.get())));
+    }
+    if (s->entries.empty()) {
+        if (dots) {
+            consider(".", "", dir);
+            consider("..", "", dir->parent != nullptr ? dir->parent : dir);
+        }
+        for (const auto& c : dir->children) consider(c->name, c->alias, target_of(c.get()));
+    }
+    if (!has_wildcard(name) && windows() && s->entries.size() > 1) s->entries.resize(1);
+    if (s->entries.empty()) {
+        delete s;
+        return false;
+    }
+    search.handle = s;
+    return next_folder_entry(search, entry);
+}
+
+bool next_folder_entry(FolderSearch& search, FolderEntry& entry) {
+    auto* s = static_cast<Search*>(search.handle);
+    if (s == nullptr || s->next == s->entries.size()) return false;
+    entry = s->entries[s->next++];
+    return true;
+}
+
+void end_folder_search(FolderSearch& search) {
+    delete static_cast<Search*>(search.handle);
+    search.handle = nullptr;
+}
+
+bool folder_identity(const char* path, FolderIdentity& id) {
+    const Node* n = current().find(path, true);
+    if (n == nullptr) return false;
+    id.volume = 1;
+    id.index = n->id;
+    return true;
+}
+
+FileHandle open_for_reading(const char* path) {
+    Node* n = current().find(path, true);
+    return n != nullptr && n->kind == fake::FILE ? add_open(n) : NO_FILE;
+}
+
+FileHandle create_for_writing(const char* path) {
+    Node* n = current().find(path, true);
+    if (n != nullptr) {
+        if (n->kind != fake::FILE || n->read_only) return NO_FILE;
+        n->data.clear();
+        return add_open(n);
+    }
+    std::string name;
+    Node* parent = current().parent_for_new(path, name);
+    return parent != nullptr ? add_open(current().add_child(parent, name, fake::FILE)) : NO_FILE;
+}
+
+long read_bytes(FileHandle file, char* buffer, std::size_t size) {
+    fake::System::Open* o = open_of(file);
+    if (o == nullptr) return -1;
+    const std::string& data = o->node->data;
+    std::size_t end = std::min(data.size(), o->node->fail_after);
+    if (o->pos >= end && end < data.size()) return -1;
+    std::size_t n = std::min(size, end - o->pos);
+    std::memcpy(buffer, data.data() + o->pos, n);
+    o->pos += n;
+    return static_cast<long>(n);
+}
+
+bool write_bytes(FileHandle file, const char* data, std::size_t size) {
+    fake::System::Open* o = open_of(file);
+    if (o == nullptr) return false;
+    std::size_t& space = current().space();
+    std::size_t n = std::min(size, space);
+    o->node->data.append(data, n);
+    space -= n;
+    return n == size;
+}
+
+bool close_file(FileHandle file) {
+    if (open_of(file) == nullptr) return false;
+    current().open_table()[static_cast<std::size_t>(file)].reset();
+    return true;
+}
+
+void shell_open(const char* path) { current().opened.emplace_back(path); }
+
+}  // namespace platform

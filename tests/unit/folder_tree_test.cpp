@@ -1,0 +1,196 @@
+// The folder-tree writer on fake trees, in both flavours: what each folder
+// contributes, the path limits, links and unreadable entries.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "world.h"
+
+namespace {
+
+using Setup = std::function<void(World&)>;
+using Expect = std::function<std::string(const World&)>;
+
+std::string body_of(const std::string& folder) {
+    return written_by([&](OutputStream& out) { EXPECT_EQ(write_folder_tree(out, folder.c_str()), 0); });
+}
+
+// A folder below fav/ whose full form is exactly `length` bytes.
+std::string folder_of_length(const World& w, std::size_t length) {
+    std::string rel = path_of_length(w, length, "fav", "last");
+    return rel;
+}
+
+const std::string JAPANESE_FOLDER = "\x88\xEA\x97\x97\x95\x5C";  // 一覧表, its last byte 0x5C
+
+struct TreeCase {
+    const char* name;
+    Setup setup;
+    std::string folder;  // relative, as passed (a trailing "/" is the flavour's separator)
+    Expect expected;
+};
+
+const TreeCase TREE_CASES[] = {
+    {"one list per folder, one section per subfolder",
+     [](World& w) {
+         w.system.file(w.path("fav/News.url"), "[InternetShortcut]\r\nURL=http://news.example/\r\n");
+         w.system.file(w.path("fav/Tools/Search.url"), "URL=https://search.example/?q=kobu\r\n");
+         w.system.file(w.path("fav/Tools/notes.txt"), "URL=http://not-a-shortcut/\n");
+         w.system.file(w.path("fav/Tools/UPPER.URL"), "URL=http://upper/\n");
+     },
+     "fav",
+     [](const World&) {
+         return "<ul>\n" + item("http://news.example/", "News") + "</ul>\n" + section("Tools") + "<ul>\n" +
+                item("https://search.example/?q=kobu", "Search") + item("http://upper/", "UPPER") + "</ul>\n" +
+                "</div>\n</div>\n";
+     }},
+    {"an empty folder gives only its end", [](World&) {}, "fav", [](const World&) { return std::string("</div>\n"); }},
+    {"a subfolder without shortcuts keeps its heading and section",
+     [](World& w) { w.system.folder(w.path("fav/A/B")); },
+     "fav", [](const World&) { return section("A") + section("B") + "</div>\n</div>\n</div>\n"; }},
+    {"a folder named like a shortcut: an empty list, then its section",
+     [](World& w) { w.system.folder(w.path("fav/Only.url")); },
+     "fav", [](const World&) { return "<ul>\n</ul>\n" + section("Only.url") + "</div>\n</div>\n"; }},
+    {"a trailing separator lists the same entries",
+     [](World& w) {
+         w.system.file(w.path("fav/x.url"), "URL=http://x/\n");
+         w.system.file(w.path("fav/Sub/y.url"), "URL=http://y/\n");
+     },
+     "fav/",
+     [](const World&) {
+         return "<ul>\n" + item("http://x/", "x") + "</ul>\n" + section("Sub") + "<ul>\n" + item("http://y/", "y") +
+                "</ul>\n</div>\n</div>\n";
+     }},
+    {"a folder ending in the byte 0x5C of a double-byte character",
+     [](World& w) {
+         w.system.file(w.path("fav/" + JAPANESE_FOLDER + "/own.url"), "URL=http://own/\n");
+         w.system.file(w.path("fav/" + JAPANESE_FOLDER + "/Sub/in.url"), "URL=http://in/\n");
+     },
+     "fav/" + JAPANESE_FOLDER,
+     [](const World&) {
+         return "<ul>\n" + item("http://own/", "own") + "</ul>\n" + section("Sub") + "<ul>\n" + item("http://in/", "in") +
+                "</ul>\n</div>\n</div>\n";
+     }},
+    {"the same folder as a subfolder, passed with a trailing separator",
+     [](World& w) { w.system.file(w.path("fav/" + JAPANESE_FOLDER + "/own.url"), "URL=http://own/\n"); },
+     "fav/",
+     [](const World&) {
+         return section(JAPANESE_FOLDER) + "<ul>\n" + item("http://own/", "own") + "</ul>\n</div>\n</div>\n";
+     }},
+    {"links back up the tree keep their heading and an empty section",
+     [](World& w) {
+         w.system.file(w.path("fav/Sub/s.url"), "URL=http://s/\n");
+         w.system.link(w.path("fav/self"), w.path("fav"));
+         w.system.link(w.path("fav/Sub/up"), w.path("fav"));
+         w.system.link(w.path("fav/Sub/parent"), w.path("fav/Sub/.."));
+     },
+     "fav",
+     [](const World&) {
+         return section("Sub") + "<ul>\n" + item("http://s/", "s") + "</ul>\n" + section("up") + "</div>\n" +
+                section("parent") + "</div>\n" + "</div>\n" + section("self") + "</div>\n" + "</div>\n";
+     }},
+    {"shortcuts that cannot be read keep their item with an empty address",
+     [](World& w) {
+         w.system.file(w.path("fav/broken.url"), "URL=http://never-read/\n");
+         w.system.fail_reads_after(w.path("fav/broken.url"), 0);
+         w.system.file(w.path("fav/cut.url"), "[InternetShortcut]\r\nURL=http://after-the-error/\r\n");
+         w.system.fail_reads_after(w.path("fav/cut.url"), 10);
+         w.system.device(w.path("fav/pipe.url"));
+         w.system.link(w.path("fav/dangling.url"), w.path("nowhere"));
+         w.system.file(w.path("fav/none.url"), "[InternetShortcut]\r\nBASEURL=http://base/\r\nurl=http://lower/\r\n");
+     },
+     "fav",
+     [](const World&) {
+         return "<ul>\n" + item("", "broken") + item("", "cut") + item("", "pipe") + item("", "dangling") +
+                item("", "none") + "</ul>\n</div>\n";
+     }},
+    {"a folder that does not exist gives only its end", [](World&) {}, "fav/missing",
+     [](const World&) { return std::string("</div>\n"); }},
+};
+
+TEST(WriteFolderTree, Cases) {
+    for (fake::Flavour flavour : BOTH_FLAVOURS) {
+        for (const TreeCase& c : TREE_CASES) {
+            World w(flavour);
+            c.setup(w);
+            std::string folder = w.path(c.folder);
+            EXPECT_EQ(body_of(folder), crlf(c.expected(w))) << c.name << " (" << flavour_name(flavour) << ")";
+            EXPECT_EQ(w.system.open_files(), 0u) << c.name;
+        }
+    }
+}
+
+// A folder of `length` bytes as passed, holding ".url" (the shortest
+// shortcut name, title "") and an empty subfolder "s".  The shortcut pass
+// needs room for "\*.url", the subfolder pass for "\*"; a trailing separator
+// is removed first.
+struct LimitCase {
+    std::size_t length;  // of the folder text, trailing separator included
+    bool trailing_separator;
+    std::string expected;
+};
+
+const LimitCase LIMIT_CASES[] = {
+    {253, false, "<ul>\n" + item("http://x/", "") + "</ul>\n" + section("s") + "</div>\n</div>\n"},
+    {254, false, section("s") + "</div>\n</div>\n"},
+    {254, true, "<ul>\n" + item("http://x/", "") + "</ul>\n" + section("s") + "</div>\n</div>\n"},
+    {257, false, section("s") + "</div>\n</div>\n"},  // the subfolder (259 bytes) has room for neither pass
+    {258, false, "</div>\n"},
+    {258, true, "</div>\n"},  // room for the subfolder pass, but not for the joined "\\s"
+};
+
+TEST(WriteFolderTree, PatternLimits) {
+    for (fake::Flavour flavour : BOTH_FLAVOURS) {
+        for (const LimitCase& c : LIMIT_CASES) {
+            World w(flavour);
+            std::string folder = w.path(folder_of_length(w, c.length - (c.trailing_separator ? 1 : 0)));
+            w.system.file(folder + w.sep() + ".url", "URL=http://x/\n");
+            w.system.folder(folder + w.sep() + "s");
+            if (c.trailing_separator) folder += w.sep();
+            EXPECT_EQ(body_of(folder), crlf(c.expected)) << c.length << (c.trailing_separator ? " with separator" : "")
+                                                        << " (" << flavour_name(flavour) << ")";
+        }
+    }
+}
+
+TEST(WriteFolderTree, EntriesWhoseJoinedPathWouldNotFitAreLeftOut) {
+    for (fake::Flavour flavour : BOTH_FLAVOURS) {
+        World w(flavour);
+        const std::size_t base = w.path("fav").size() + 1;
+        std::string expected_items, expected_sections;
+        for (std::size_t n : {258, 259, 260, 261}) {
+            std::string shortcut = std::string(n - base - 4, 'u') + ".url";
+            std::string folder = "d" + std::string(n - base - 1, 'f');
+            w.system.file(w.path("fav/" + shortcut), "URL=http://limit/" + std::to_string(n) + "\n");
+            w.system.folder(w.path("fav/" + folder));
+            if (n < 260) {
+                expected_items += item("http://limit/" + std::to_string(n), shortcut.substr(0, shortcut.size() - 4));
+                expected_sections += section(folder) + "</div>\n";
+            }
+        }
+        EXPECT_EQ(body_of(w.path("fav")), crlf("<ul>\n" + expected_items + "</ul>\n" + expected_sections + "</div>\n"))
+            << flavour_name(flavour);
+    }
+}
+
+TEST(ReadShortcutUrl, FirstUrlLineWithoutItsLineEnd) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"[InternetShortcut]\r\nURL=http://a.example/\r\n", "http://a.example/"},
+        {"[DEFAULT]\r\nBASEURL=http://base/\r\n[InternetShortcut]\r\nURL=http://real/\r\n", "http://real/"},
+        {"url=http://lower/\r\n URL=http://indented/\n", ""},
+        {"URL=http://first/\nURL=http://second/\n", "http://first/"},
+        {"URL=http://lone-cr/\r", "http://lone-cr/\r"},
+        {std::string("URL=a\0b\n", 8), "a"},
+        {"URL=" + std::string(6000, 'x') + "\n", std::string(5115, 'x')},
+        {"", ""},
+    };
+    World w(fake::Flavour::windows);
+    for (const auto& [data, address] : cases) {
+        w.system.file(w.path("s.url"), data);
+        EXPECT_EQ(std::string(read_shortcut_url(w.path("s.url").c_str())), address) << testing::PrintToString(data);
+    }
+    EXPECT_EQ(std::string(read_shortcut_url(w.path("missing.url").c_str())), "");
+    EXPECT_EQ(w.system.open_files(), 0u);
+}
+
+}  // namespace
