@@ -2,9 +2,9 @@
 import os
 import shutil
 
-from pages import favorites_page, section, shortcut_item
-from registry import case, expect_file, expected_favorites, favorites_and_desktop, read
-from runners import Raw
+from case_table import case, expect_file, favorites_and_desktop
+from page_model import expected_favorites, favorites_page, section, shortcut_item
+from runners import Raw, read
 
 
 @case('favorites')
@@ -83,7 +83,7 @@ def shortcut_lines(env):
     assert env.run() == 0
     want = {f's{i:02}'.encode(): address for i, (_, address) in enumerate(SHORTCUT_LINES)}
     items = b''.join(shortcut_item(want[name[:-4]], name[:-4])
-                     for name, _, _ in env.runner.list_dir(fav) if name.endswith(b'.url'))
+                     for name, _, _ in env.list_dir(fav) if name.endswith(b'.url'))
     expect_file(page, favorites_page(env.prog(fav), b'<ul>\n' + items + b'</ul>\n</div>\n'))
 
 
@@ -101,7 +101,7 @@ def trailing_separator_on_favorites_value(env):
 def ctrl_held_opens_the_page(env):
     _, page = favorites_and_desktop(env)
     assert env.run(ctrl=False) == 0
-    assert os.path.exists(page) and env.runner.opened(env, wait=False) == []
+    assert os.path.exists(page) and env.opened(wait=False) == []
     assert env.run(ctrl=True) == 0
     assert env.opened() == [env.prog(page)]
 
@@ -159,7 +159,7 @@ def no_desktop_value_writes_beside_the_program(env):
 def no_favorites_value_lists_the_windows_folder(env):
     _, page = favorites_and_desktop(env)
     env.set_folder('Favorites', None)
-    host, seen = env.runner.windows_favorites(env)
+    host, seen = env.windows_favorites()
     os.makedirs(os.path.join(host, b'Sub'), exist_ok=True)
     with open(os.path.join(host, b'w.url'), 'wb') as f:
         f.write(b'URL=http://windows-favorites/\r\n')
@@ -182,7 +182,7 @@ def empty_favorites_value_lists_nothing(env):
 def oversized_shell_folder_value_counts_as_absent(env):
     _, page = favorites_and_desktop(env)
     env.set_folder('Favorites', Raw(env.prog(env.host('x')) + env.sep + b'y' * 300))
-    host, seen = env.runner.windows_favorites(env)
+    host, seen = env.windows_favorites()
     assert env.run() == 0
     expect_file(page, favorites_page(seen, b'</div>\n'))
     assert not os.path.exists(host)
@@ -248,7 +248,7 @@ def page_that_cannot_be_written_completely(env):
 def empty_desktop_value_writes_to_the_drive_root(env):
     fav, page = favorites_and_desktop(env)
     env.set_folder('Desktop', Raw(b''))
-    drive_c = os.path.join(env.runner.windows_directory(env), b'..')
+    drive_c = os.path.join(env.windows_directory(), b'..')
     root_page = os.path.join(drive_c, b'kobu.html')
     try:
         # Started in C:\users, the page goes to C:\kobu.html.

@@ -2,25 +2,12 @@
 than the page written is byte-identical afterwards."""
 import os
 
-from pages import favorites_page, link_item, links_page, text_links
-from registry import case, expect_file, expected_favorites, favorites_and_desktop, read
-from runners import Raw
+from case_table import case, expect_file, favorites_and_desktop, guarded_run
+from page_model import expected_favorites, favorites_page, link_item, links_page, text_links
+from runners import Raw, read
 
 http = lambda a: link_item(b'http://', a)  # noqa: E731
 IS_ROOT = os.geteuid() == 0
-
-
-def guarded_run(env, tail=b'', written=(), **kw):
-    """Runs the program and checks that nothing but `written` changed."""
-    before = env.snapshot()
-    rc = env.run(tail, **kw)
-    after = env.snapshot()
-    for p in written:
-        after.pop(p, None)
-        before.pop(p, None)
-    changed = sorted(p for p in set(before) | set(after) if before.get(p) != after.get(p))
-    assert not changed, f'files changed or appeared: {changed[:5]}'
-    return rc
 
 
 @case('hostile')
@@ -57,29 +44,11 @@ def hundred_thousand_addresses_on_one_line(env):
     expect_file(src + b'.html', links_page(env.prog(src), text_links(data)))
 
 
-def seen_path(env, length, last):
-    """Host path (and its folders made) whose program-visible form is `length` bytes, ending in `last`."""
-    room = length - len(env.prog(env.root)) - 1 - len(last)
-    parts = []
-    while room > 0:
-        take = min(100, room - 1) if room > 101 else room - 1
-        if take <= 0:
-            break
-        parts.append('p' * take)
-        room -= take + 1
-    if room > 0:  # one byte left: lengthen the final name instead
-        last = 'q' * room + last
-    path = env.host(*parts, last)
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    assert len(env.prog(path)) == length, (len(env.prog(path)), length)
-    return path
-
-
 @case('hostile')
 def argument_of_258_to_261_bytes(env):
     _, page = favorites_and_desktop(env)
     for n in (258, 259, 260, 261):
-        src = seen_path(env, n, 'n.txt')
+        src = env.path_seen_as(n, 'n.txt')
         with open(src, 'wb') as f:
             f.write(b'http://x/\n')
         rc = guarded_run(env, env.prog(src), written=[page])
@@ -95,7 +64,7 @@ def argument_of_258_to_261_bytes(env):
 def output_path_of_258_to_261_bytes(env):
     fav, page = favorites_and_desktop(env)
     for n in (258, 259, 260, 261):
-        out = seen_path(env, n, 'o.html')
+        out = env.path_seen_as(n, 'o.html')
         env.config(b'[kobu]\nhtml=' + env.prog(out) + b'\n')
         rc = guarded_run(env, written=[out])
         assert rc == (0 if n < 260 else 1), (n, rc)
@@ -110,8 +79,8 @@ def configuration_path_of_258_to_261_bytes(env):
     fav, page = favorites_and_desktop(env)
     # On Windows the program's own path is as long as its kobu.txt path, and
     # from 260 bytes Windows cannot start it at all.
-    for n in (258, 259, 260, 261) if env.runner.name == 'native' else (258, 259):
-        exe = seen_path(env, n, 'kobu.txt')[:-len(b'kobu.txt')] + os.path.basename(env.program)
+    for n in (258, 259, 260, 261) if env.system == 'native' else (258, 259):
+        exe = env.path_seen_as(n, 'kobu.txt')[:-len(b'kobu.txt')] + os.path.basename(env.program)
         os.link(env.program, exe)
         env.program = exe
         rc = guarded_run(env, written=[page])
@@ -202,7 +171,6 @@ def hostile_user_dirs_file(env):
     fav, page = favorites_and_desktop(env)
     home_fav = env.mkdir('home', 'favorites')
     env.write('home', 'favorites', 'h.url', b'URL=http://home-favorites/\n')
-    runner_write = env.runner.write_user_dirs
     cases = [
         bytes(range(256)) * 100,
         b'XDG_FAVORITES_DIR="' + b'/x' * 200 + b'"\n',
@@ -212,17 +180,11 @@ def hostile_user_dirs_file(env):
         b'XDG_FAVORITES_DIR="\0/nul"\n',
         b'# ' + b'x' * 20000 + b'\nXDG_FAVORITES_DIRX="/nope"\n',
     ]
-    try:
-        for text in cases:
-            def write_hostile(e, text=text):
-                with open(e.host(b'config', b'user-dirs.dirs'), 'wb') as f:
-                    f.write(text)
-            env.runner.write_user_dirs = write_hostile
-            assert guarded_run(env, written=[env.host('bin', 'kobu.html')]) == 0
-            # No usable value: Favorites falls back to $HOME/favorites, the page goes beside the program.
-            expect_file(env.host('bin', 'kobu.html'), expected_favorites(env, home_fav))
-    finally:
-        env.runner.write_user_dirs = runner_write
+    for text in cases:
+        env.user_dirs_text = text
+        assert guarded_run(env, written=[env.host('bin', 'kobu.html')]) == 0
+        # No usable value: Favorites falls back to $HOME/favorites, the page goes beside the program.
+        expect_file(env.host('bin', 'kobu.html'), expected_favorites(env, home_fav))
 
 
 @case('hostile', runners=('wine',))
@@ -230,6 +192,6 @@ def registry_values_of_300_bytes(env):
     _, page = favorites_and_desktop(env)
     env.set_folder('Favorites', Raw(b'Z:\\' + b'f' * 297))
     env.set_folder('Desktop', Raw(b'Z:\\' + b'd' * 297))
-    _, seen = env.runner.windows_favorites(env)
+    _, seen = env.windows_favorites()
     assert guarded_run(env, written=[env.host('bin', 'kobu.html')]) == 0
     expect_file(env.host('bin', 'kobu.html'), favorites_page(seen, b'</div>\n'))

@@ -1,9 +1,9 @@
 """Argument and text-mode cases: a file argument becomes its links page."""
 import os
 
-from pages import link_item, links_page, text_links
-from registry import case, expect_file, expected_favorites, favorites_and_desktop, read
-from runners import Raw
+from case_table import case, expect_file, favorites_and_desktop
+from page_model import expected_favorites, link_item, links_page, text_links
+from runners import read
 
 http = lambda a: link_item(b'http://', a)    # noqa: E731
 https = lambda a: link_item(b'https://', a)  # noqa: E731
@@ -113,16 +113,10 @@ def bare_name_in_the_current_folder(env):
 
 
 def file_seen_as(env, length):
-    """A file whose path, as the program sees it, is exactly `length` bytes."""
-    base = env.prog(env.root)
-    room = length - len(base) - 1
-    parts = []
-    while room > 120:
-        parts.append('d' * 100)
-        room -= 101
-    parts.append('f' * (room - 4) + '.txt')
-    path = env.write(*parts, b'http://long/\n')
-    assert len(env.prog(path)) == length
+    """A file with one address whose path, as the program sees it, is exactly `length` bytes."""
+    path = env.path_seen_as(length, 'n.txt')
+    with open(path, 'wb') as f:
+        f.write(b'http://long/\n')
     return path
 
 
@@ -161,7 +155,7 @@ def input_that_is_not_a_regular_file(env):
 @case('text', runners=('wine',))
 def short_name_argument_gives_long_names(env):
     src, out = text_file(env, b'http://short/\n', 'Program Folder', 'Long Notes File.txt')
-    short = env.runner.short_path(env, src)
+    short = env.short_path(src)
     assert b'~' in short, short
     assert env.run(short) == 0
     expect_file(out, links_page(env.prog(src), http(b'short/')))
@@ -179,10 +173,3 @@ def path_with_spaces_unquoted(env):
     src, out = text_file(env, b'http://spaces/\n', 'with  spaces', 'a b.txt')
     assert env.run(env.prog(src)) == 0
     expect_file(out, links_page(env.prog(src), http(b'spaces/')))
-
-
-@case('text', runners=('wine',))
-def registry_value_of_300_bytes(env):
-    env.set_folder('Desktop', Raw(b'Z:\\' + b'd' * 297))
-    assert env.run() == 0
-    assert os.path.exists(env.host('bin', 'kobu.html'))

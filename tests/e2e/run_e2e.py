@@ -19,7 +19,7 @@ from runners import RUNNERS, Env, remove_tree  # noqa: E402
 import cases_favorites  # noqa: E402,F401  (registers cases)
 import cases_text  # noqa: E402,F401
 import cases_hostile  # noqa: E402,F401
-from registry import CASES  # noqa: E402
+from case_table import CASES  # noqa: E402
 
 
 def main():

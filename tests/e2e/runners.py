@@ -30,6 +30,7 @@ class Env:
         self.runner = runner
         self.root = root
         self.folders = {'Desktop': None, 'Favorites': None}
+        self.user_dirs_text = None  # native: exactly this user-dirs file instead of the folders
         for d in (b'bin', b'home', b'config', b'cwd', b'fakebin'):
             os.makedirs(os.path.join(root, d))
         self.program = runner.install(self)
@@ -80,7 +81,49 @@ class Env:
         return self.runner.run(self, tail, ctrl, cwd or self.host(b'cwd'))
 
     def opened(self, wait=True):
+        """The paths the shell was asked to open (native only)."""
         return self.runner.opened(self, wait)
+
+    # -- what the system under test shows of the sandbox ----------------
+    @property
+    def system(self):
+        """'native' or 'wine'."""
+        return self.runner.name
+
+    def list_dir(self, host_dir):
+        """(name as the program sees it, host path, is folder) in the order a folder search returns them."""
+        return self.runner.list_dir(host_dir)
+
+    def ends_in_separator(self, path):
+        return self.runner.ends_in_separator(path)
+
+    def windows_directory(self):
+        return self.runner.windows_directory(self)
+
+    def windows_favorites(self):
+        """The folder listed without a Favorites value: (host path, as the program names it)."""
+        return self.runner.windows_favorites(self)
+
+    def short_path(self, host_path):
+        """The 8.3 form of a host path, as the program would be given it (Wine only)."""
+        return self.runner.short_path(self, host_path)
+
+    def path_seen_as(self, length, last):
+        """A host path (its folders made) that the program sees as exactly `length` bytes, ending in `last`."""
+        room = length - len(self.prog(self.root)) - 1 - len(last)
+        parts = []
+        while room > 0:
+            take = min(100, room - 1) if room > 101 else room - 1
+            if take <= 0:
+                break
+            parts.append('p' * take)
+            room -= take + 1
+        if room > 0:  # one byte left: lengthen the final name instead
+            last = 'q' * room + last
+        path = self.host(*parts, last)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        assert len(self.prog(path)) == length, (len(self.prog(path)), length)
+        return path
 
     def snapshot(self):
         """A checksum of every file in the sandbox, by path."""
@@ -113,7 +156,6 @@ class NativeRunner:
     name = 'native'
     sep = b'/'
     fs_encoding = 'cp932'   # names are created as the Shift_JIS bytes the program handles
-    can_ctrl = True
 
     def __init__(self, program, **_):
         self.program = os.fsencode(os.path.abspath(program))
@@ -136,10 +178,11 @@ class NativeRunner:
     def prog(self, host_path):
         return host_path
 
-    def name_seen(self, host_name):
-        return host_name
-
     def write_user_dirs(self, env):
+        if env.user_dirs_text is not None:
+            with open(env.host(b'config', b'user-dirs.dirs'), 'wb') as f:
+                f.write(env.user_dirs_text)
+            return
         lines = []
         for name in SHELL_FOLDERS:
             v = env.folder_value(name)
@@ -185,12 +228,10 @@ class NativeRunner:
         return path.endswith(b'/')
 
     def windows_favorites(self, env):
-        """The folder listed without a Favorites value: (host path, as the program names it)."""
         p = os.path.join(env.host(b'home'), b'favorites')
         return p, p
 
     def list_dir(self, host_dir):
-        """(name as the program sees it, host path, is folder) in file-system order, as a search returns them."""
         out = []
         for name in [b'.', b'..'] + os.listdir(host_dir):
             p = os.path.join(host_dir, name)
@@ -202,7 +243,6 @@ class WineRunner:
     name = 'wine'
     sep = b'\\'
     fs_encoding = 'utf-8'   # Wine keeps Unicode names as UTF-8 on the host
-    can_ctrl = False
 
     def __init__(self, program, helper=None, wine_prefix=None, **_):
         self.program = os.path.abspath(program)

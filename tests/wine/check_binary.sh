@@ -5,8 +5,10 @@
 set -uo pipefail
 exe=$1
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
+checks=0
 failures=0
 check() {  # check DESCRIPTION COMMAND...
+  checks=$((checks + 1))
   if "${@:2}" >/dev/null 2>&1; then echo "ok     $1"; else echo "FAILED $1"; failures=$((failures + 1)); fi
 }
 
@@ -33,6 +35,6 @@ icons=$(icotool -l "$tmp/icon.ico" 2>/dev/null)
 rm -rf "$tmp"
 check "one 32x32 4-bit image" test "$icons" = "--icon --index=1 --width=32 --height=32 --bit-depth=4 --palette-size=16"
 
-passed=$(( 9 - failures ))
+passed=$(( checks - failures ))
 echo "binary: $passed passed, $failures failed"
 exit $(( failures > 0 ))

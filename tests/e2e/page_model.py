@@ -1,5 +1,7 @@
 """What the two pages must hold, built from their formats, and a model of
 the reading rules used to predict them from the files on disk."""
+import os
+import stat
 
 FAVORITES_HEAD = (
     b'<html>\n<head>\n'
@@ -156,12 +158,57 @@ def text_links(data):
 
 def read_shortcut(path):
     """The address a shortcut file yields ('' for anything but a readable regular file)."""
-    import os
-    import stat as st
     try:
-        if not st.S_ISREG(os.stat(path).st_mode):
+        if not stat.S_ISREG(os.stat(path).st_mode):
             return b''
         with open(path, 'rb') as f:
             return shortcut_address(f.read())
     except OSError:
         return b''
+
+
+# ---- the favorites page predicted from a tree on disk --------------------
+
+PATH_BUFFER = 260
+
+
+def tree_body(env, host_dir, prog_dir, ids=()):
+    """The body the folder-tree writer gives for `host_dir`, predicted from the disk."""
+    try:
+        st = os.stat(host_dir)
+        key = (st.st_dev, st.st_ino)
+    except OSError:
+        key = None
+    if key is not None and key in ids:
+        return b'</div>\n'
+    ids = ids + ((key,) if key else ())
+    sep = env.sep
+    base = prog_dir[:-1] if prog_dir.endswith(sep) and env.ends_in_separator(prog_dir) else prog_dir
+    folder_fits = len(base) + 2 < PATH_BUFFER
+    shortcut_fits = len(base) + 6 < PATH_BUFFER
+    try:
+        entries = env.list_dir(host_dir)
+    except OSError:
+        entries = []
+    out = b''
+    if shortcut_fits:
+        shortcuts = [e for e in entries if e[0].lower().endswith(b'.url')]
+        if shortcuts:
+            out += b'<ul>\n'
+            for name, path, is_dir in shortcuts:
+                if is_dir or len(prog_dir) + 1 + len(name) >= PATH_BUFFER:
+                    continue
+                out += shortcut_item(read_shortcut(path), name[:-4])
+            out += b'</ul>\n'
+    if folder_fits:
+        for name, path, is_dir in entries:
+            if not is_dir or name in (b'.', b'..') or len(prog_dir) + 1 + len(name) >= PATH_BUFFER:
+                continue
+            out += section(name) + tree_body(env, path, prog_dir + sep + name, ids)
+    return out + b'</div>\n'
+
+
+def expected_favorites(env, host_root, root_seen=None):
+    """The whole favorites page for a listing root, predicted from the disk."""
+    seen = env.prog(host_root) if root_seen is None else root_seen
+    return favorites_page(seen, tree_body(env, host_root, seen))
