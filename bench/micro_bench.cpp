@@ -70,9 +70,7 @@ void BM_AddressScan(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
 }
 
-void kinds(benchmark::internal::Benchmark* b) {
-    b->ArgName("text")->Arg(ASCII)->Arg(JAPANESE)->Arg(DENSE);
-}
+void kinds(benchmark::internal::Benchmark* b) { b->ArgName("text")->Arg(ASCII)->Arg(JAPANESE)->Arg(DENSE); }
 
 BENCHMARK(BM_FindLastChar)->Apply(kinds);
 BENCHMARK(BM_FindSubstring)->Apply(kinds);

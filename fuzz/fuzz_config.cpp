@@ -46,9 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t split = input.find('/');
         if (split != std::string::npos) {
             std::string pattern = input.substr(0, split), name = input.substr(split + 1);
-            FUZZ_CHECK(wildcard_match(pattern, name) ==
-                       match_reference(pattern.data(), name.data(), pattern.data() + pattern.size(),
-                                       name.data() + name.size()));
+            FUZZ_CHECK(wildcard_match(pattern, name) == match_reference(pattern.data(), name.data(),
+                                                                        pattern.data() + pattern.size(),
+                                                                        name.data() + name.size()));
         }
     }
     return 0;

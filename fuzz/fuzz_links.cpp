@@ -68,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string page = written_by([&](OutputStream& out) { write_links_page(out, reader, "in.txt"); });
     std::string items;
     for (const std::string& r : reads) items += reference_items(std::string(r.c_str()));
-    const std::string heading = "<h1>in.txt \x82\xa9\x82\xe7\x92\x8a\x8f\x6f\x82\xb3\x82\xea\x82\xbdURL</h1>\r\n<ul>\r\n";
+    const std::string heading =
+        "<h1>in.txt \x82\xa9\x82\xe7\x92\x8a\x8f\x6f\x82\xb3\x82\xea\x82\xbdURL</h1>\r\n<ul>\r\n";
     const std::string foot = "</ul>\r\n<hr>\r\n</body>\r\n</html>";
     FUZZ_CHECK(page.size() >= heading.size() + items.size() + foot.size());
     FUZZ_CHECK(page.compare(0, 6, "<html>") == 0);

@@ -19,9 +19,11 @@ long last_char_reference(const std::string& t, unsigned ch) {
         if (!start[i]) continue;
         if (!is_pair_at(t, i)) {
             // A lone lead byte at the end stops the walk; it never matches.
-            if (ch < 0x100 && !sjis_is_lead_byte(static_cast<unsigned char>(t[i])) && static_cast<unsigned char>(t[i]) == ch)
+            if (ch < 0x100 && !sjis_is_lead_byte(static_cast<unsigned char>(t[i])) &&
+                static_cast<unsigned char>(t[i]) == ch)
                 last = static_cast<long>(i);
-        } else if (ch >= 0x100 && (static_cast<unsigned>(static_cast<unsigned char>(t[i])) << 8 | static_cast<unsigned char>(t[i + 1])) == ch) {
+        } else if (ch >= 0x100 && (static_cast<unsigned>(static_cast<unsigned char>(t[i])) << 8 |
+                                   static_cast<unsigned char>(t[i + 1])) == ch) {
             last = static_cast<long>(i);
         }
     }

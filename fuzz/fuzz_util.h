@@ -10,12 +10,12 @@
 #include "test_util.h"
 
 // Stops the run with a report when a property does not hold.
-#define FUZZ_CHECK(cond)                                                        \
-    do {                                                                        \
-        if (!(cond)) {                                                          \
+#define FUZZ_CHECK(cond)                                                                  \
+    do {                                                                                  \
+        if (!(cond)) {                                                                    \
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                       \
-        }                                                                       \
+            std::abort();                                                                 \
+        }                                                                                 \
     } while (0)
 
 inline std::string bytes_of(const std::uint8_t* data, std::size_t size) {

@@ -30,7 +30,8 @@ constexpr std::string_view LINKS_HEAD =
 
 // " から抽出されたURL" after the input path.
 constexpr std::string_view HEADING_TAIL =
-    " \x82\xA9\x82\xE7\x92\x8A\x8F\x6F\x82\xB3\x82\xEA\x82\xBD" "URL</h1>\n<ul>\n";
+    " \x82\xA9\x82\xE7\x92\x8A\x8F\x6F\x82\xB3\x82\xEA\x82\xBD"
+    "URL</h1>\n<ul>\n";
 
 constexpr std::string_view LINKS_FOOT = "</ul>\n<hr>\n</body>\n</html>";
 

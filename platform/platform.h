@@ -51,8 +51,8 @@ bool windows_directory(char* out, std::size_t cap);
 // Profile-file lookup: the value of `key` in `section` of `file`, or
 // `fallback` when the file, section or key is absent.  False (and `out`
 // untouched) when the text found does not fit `cap`.
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback,
-                         char* out, std::size_t cap);
+bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
+                         std::size_t cap);
 
 // ---- Files and folders -------------------------------------------------
 

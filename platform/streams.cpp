@@ -49,8 +49,8 @@ bool LineReader::next(std::string_view& line) {
     char* start = buf_ + pos_;
     std::size_t window = avail < LINE_BUFFER ? avail : LINE_BUFFER;
     const char* lf = static_cast<const char*>(std::memchr(start, '\n', window));
-    std::size_t take;       // raw bytes consumed
-    std::size_t length;     // bytes handed out
+    std::size_t take;    // raw bytes consumed
+    std::size_t length;  // bytes handed out
     if (lf != nullptr) {
         take = static_cast<std::size_t>(lf - start) + 1;
         length = take;
@@ -68,8 +68,7 @@ bool LineReader::next(std::string_view& line) {
     return true;
 }
 
-OutputStream::OutputStream(platform::FileHandle file)
-    : sink_(write_file_sink), context_(&file_), file_(file) {}
+OutputStream::OutputStream(platform::FileHandle file) : sink_(write_file_sink), context_(&file_), file_(file) {}
 
 OutputStream::~OutputStream() {
     if (open_) close();

@@ -53,7 +53,8 @@ constexpr int rarity(unsigned char c) {
 std::size_t anchor_of(std::string_view pattern) {
     std::size_t best = 0;
     for (std::size_t i = 1; i < pattern.size(); ++i)
-        if (rarity(static_cast<unsigned char>(pattern[i])) > rarity(static_cast<unsigned char>(pattern[best]))) best = i;
+        if (rarity(static_cast<unsigned char>(pattern[i])) > rarity(static_cast<unsigned char>(pattern[best])))
+            best = i;
     return best;
 }
 
@@ -89,7 +90,8 @@ const char* sjis_find_substring(const char* text, const char* pattern) {
     const std::size_t anchor = anchor_of(p);
     const int anchor_byte = static_cast<unsigned char>(p[anchor]);
     auto next = [&](const char* from) {
-        while ((from = std::strchr(from, anchor_byte)) != nullptr && static_cast<std::size_t>(from - text) < anchor) ++from;
+        while ((from = std::strchr(from, anchor_byte)) != nullptr && static_cast<std::size_t>(from - text) < anchor)
+            ++from;
         return from;
     };
     auto compare = [&](const char* c) {
@@ -106,12 +108,13 @@ const char* sjis_find_substring(std::string_view text, std::string_view pattern)
     if (matches_anywhere(pattern)) return text.data();
     if (text.size() < pattern.size()) return nullptr;
     const std::size_t anchor = anchor_of(pattern);
-    const char* const first = text.data() + anchor;                     // first anchor place
+    const char* const first = text.data() + anchor;                                    // first anchor place
     const char* const stop = text.data() + text.size() - pattern.size() + anchor + 1;  // past the last
     auto next = [&](const char* from) {
         if (from < first) from = first;
-        return from < stop ? static_cast<const char*>(std::memchr(from, pattern[anchor], static_cast<std::size_t>(stop - from)))
-                           : nullptr;
+        return from < stop
+                   ? static_cast<const char*>(std::memchr(from, pattern[anchor], static_cast<std::size_t>(stop - from)))
+                   : nullptr;
     };
     auto compare = [&](const char* c) {
         return std::memcmp(c, pattern.data(), pattern.size()) == 0 ? Compared::match : Compared::differs;

@@ -39,7 +39,8 @@ System* installed = nullptr;
 char fold(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool same_folded(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return fold(x) == fold(y); });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return fold(x) == fold(y); });
 }
 
 char sep_of(Flavour f) { return f == Flavour::windows ? '\\' : '/'; }
@@ -64,7 +65,8 @@ std::vector<std::string_view> components(std::string_view path, Flavour f) {
 
 bool ends_in_separator(std::string_view path, Flavour f) {
     std::string text(path);
-    const char* last = f == Flavour::windows ? sjis_find_last_char(text.c_str(), 0x5C) : std::strrchr(text.c_str(), '/');
+    const char* last =
+        f == Flavour::windows ? sjis_find_last_char(text.c_str(), 0x5C) : std::strrchr(text.c_str(), '/');
     return !text.empty() && last == text.c_str() + text.size() - 1;
 }
 
@@ -159,7 +161,9 @@ Node* System::make(std::string_view path, int kind) {
     if (node == nullptr) {
         auto root = std::make_unique<Node>();
         root->kind = FOLDER;
-        root->name = flavour_ == Flavour::windows ? std::string(1, fold(path.size() >= 2 && path[1] == ':' ? path[0] : current_folder[0])) + ":" : "/";
+        root->name = flavour_ == Flavour::windows
+                         ? std::string(1, fold(path.size() >= 2 && path[1] == ':' ? path[0] : current_folder[0])) + ":"
+                         : "/";
         root->id = next_id_++;
         node = root.get();
         drives_.push_back(std::move(root));
@@ -190,7 +194,9 @@ void System::folder(std::string_view path) { make(path, FOLDER); }
 void System::file(std::string_view path, std::string_view data) { make(path, FILE)->data = std::string(data); }
 void System::link(std::string_view path, std::string_view target) { make(path, LINK)->data = std::string(target); }
 void System::device(std::string_view path) { make(path, DEVICE); }
-void System::alias(std::string_view path, std::string_view short_name) { find(path, false)->alias = std::string(short_name); }
+void System::alias(std::string_view path, std::string_view short_name) {
+    find(path, false)->alias = std::string(short_name);
+}
 void System::read_only(std::string_view path) { find(path, true)->read_only = true; }
 void System::fail_reads_after(std::string_view path, std::size_t bytes) { find(path, true)->fail_after = bytes; }
 
@@ -221,7 +227,8 @@ std::map<std::string, std::string> System::files() const {
 }
 
 std::size_t System::open_files() const {
-    return static_cast<std::size_t>(std::count_if(open_.begin(), open_.end(), [](const auto& o) { return o != nullptr; }));
+    return static_cast<std::size_t>(
+        std::count_if(open_.begin(), open_.end(), [](const auto& o) { return o != nullptr; }));
 }
 
 }  // namespace fake
@@ -256,7 +263,8 @@ FileHandle add_open(Node* node) {
 
 fake::System::Open* open_of(FileHandle file) {
     auto& table = current().open_table();
-    return file >= 0 && static_cast<std::size_t>(file) < table.size() ? table[static_cast<std::size_t>(file)].get() : nullptr;
+    return file >= 0 && static_cast<std::size_t>(file) < table.size() ? table[static_cast<std::size_t>(file)].get()
+                                                                      : nullptr;
 }
 
 struct Search {
@@ -298,10 +306,11 @@ bool windows_directory(char* out, std::size_t cap) {
     return !current().windows_directory.empty() && copy_text(out, cap, current().windows_directory);
 }
 
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback,
-                         char* out, std::size_t cap) {
+bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
+                         std::size_t cap) {
     bool fits = false;
-    bool read = with_file_lines(file, [&](LineReader& reader) { fits = profile_lookup(reader, section, key, fallback, out, cap); });
+    bool read = with_file_lines(
+        file, [&](LineReader& reader) { fits = profile_lookup(reader, section, key, fallback, out, cap); });
     return read ? fits : copy_text(out, cap, text_of(fallback));
 }
 

@@ -64,12 +64,12 @@ public:
     std::size_t open_files() const;
 
     // ---- the process and its environment ----
-    std::optional<std::string> program;           // the program's own path; none: unknown
-    std::string windows_directory;                // empty: unknown
-    std::string current_folder;                   // relative paths start here
+    std::optional<std::string> program;  // the program's own path; none: unknown
+    std::string windows_directory;       // empty: unknown
+    std::string current_folder;          // relative paths start here
     bool control_down = false;
     std::map<std::string, std::string> shell_folders;  // "Desktop", "Favorites"; absent: missing
-    std::vector<std::string> opened;              // paths the shell was asked to open
+    std::vector<std::string> opened;                   // paths the shell was asked to open
 
     // ---- used by the platform calls ----
     struct Open;

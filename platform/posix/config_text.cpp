@@ -16,7 +16,8 @@ char fold(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A
 
 // One pair of surrounding quotes (double or single) removed.
 std::string_view unquoted(std::string_view v) {
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) return slice(v, 1, v.size() - 2);
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        return slice(v, 1, v.size() - 2);
     return v;
 }
 
@@ -43,8 +44,8 @@ void for_each_line(LineReader& reader, Visit visit) {
 
 }  // namespace
 
-bool profile_lookup(LineReader& reader, std::string_view section, std::string_view key,
-                    std::string_view fallback, char* out, std::size_t cap) {
+bool profile_lookup(LineReader& reader, std::string_view section, std::string_view key, std::string_view fallback,
+                    char* out, std::size_t cap) {
     std::string_view value = fallback;
     bool in_section = false;
     for_each_line(reader, [&](std::string_view line) {

@@ -14,13 +14,12 @@
 // removed, lines starting with ';' are comments.  Writes the value (or
 // `fallback` when the section or key is absent); false, with `out`
 // untouched, when that does not fit `cap`.
-bool profile_lookup(LineReader& reader, std::string_view section, std::string_view key,
-                    std::string_view fallback, char* out, std::size_t cap);
+bool profile_lookup(LineReader& reader, std::string_view section, std::string_view key, std::string_view fallback,
+                    char* out, std::size_t cap);
 
 // Looks up `variable` (e.g. "XDG_DESKTOP_DIR") in a user-dirs file: a line
 // VAR="$HOME/..." or VAR="/absolute" with backslash escapes, or VAR="" for
 // a value that is present but empty; the last
 // assignment wins, as when the file is sourced by a shell.  False when the
 // variable is absent, malformed or its value does not fit `cap`.
-bool user_dirs_lookup(LineReader& reader, std::string_view variable, std::string_view home, char* out,
-                      std::size_t cap);
+bool user_dirs_lookup(LineReader& reader, std::string_view variable, std::string_view home, char* out, std::size_t cap);

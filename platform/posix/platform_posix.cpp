@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/posix/config_text.h"
 #include "platform/platform.h"
+#include "platform/posix/config_text.h"
 #include "platform/posix/wildcard.h"
 
 extern char** environ;
@@ -56,9 +56,8 @@ bool read_shell_folder(const char* name, char* out, std::size_t cap) {
                                  : concat_text(file, {home_folder(), "/.config/user-dirs.dirs"});
     if (!named) return false;
     bool found = false;
-    with_file_lines(file, [&](LineReader& reader) {
-        found = user_dirs_lookup(reader, variable, home_folder(), out, cap);
-    });
+    with_file_lines(file,
+                    [&](LineReader& reader) { found = user_dirs_lookup(reader, variable, home_folder(), out, cap); });
     return found;
 }
 
@@ -67,10 +66,11 @@ bool windows_directory(char* out, std::size_t cap) {
     return !home.empty() && copy_text(out, cap, home);
 }
 
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback,
-                         char* out, std::size_t cap) {
+bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
+                         std::size_t cap) {
     bool fits = false;
-    bool read = with_file_lines(file, [&](LineReader& reader) { fits = profile_lookup(reader, section, key, fallback, out, cap); });
+    bool read = with_file_lines(
+        file, [&](LineReader& reader) { fits = profile_lookup(reader, section, key, fallback, out, cap); });
     return read ? fits : copy_text(out, cap, text_of(fallback));
 }
 
@@ -110,7 +110,9 @@ bool next_match(FolderSearch& search, FolderEntry& entry) {
 bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry& entry) {
     search.handle = nullptr;
     const char* slash = find_last_separator(pattern);
-    std::string_view folder = !slash ? "." : slash == pattern ? "/" : std::string_view(pattern, static_cast<std::size_t>(slash - pattern));
+    std::string_view folder = !slash             ? "."
+                              : slash == pattern ? "/"
+                                                 : std::string_view(pattern, static_cast<std::size_t>(slash - pattern));
     std::string_view wildcard = slash ? slash + 1 : pattern;
     if (wildcard.empty() || !copy_text(search.folder, folder) || !copy_text(search.wildcard, wildcard)) return false;
 

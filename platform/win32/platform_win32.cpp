@@ -1,6 +1,7 @@
 // The program's operating-system services on the Win32 API (ANSI calls, so
 // every text stays in the system code page).
 #include <windows.h>
+// shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
 #include "platform/platform.h"
@@ -63,8 +64,7 @@ bool read_shell_folder(const char* name, char* out, std::size_t cap) {
     DWORD size = 0;
     // A value that does not fit a path buffer is a failed lookup, never a
     // copy past the buffer.
-    bool ok = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS &&
-              size <= PATH_BUFFER &&
+    bool ok = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size <= PATH_BUFFER &&
               RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS;
     RegCloseKey(key);
     if (!ok) return false;
@@ -79,8 +79,8 @@ bool windows_directory(char* out, std::size_t cap) {
     return copy_text(out, cap, std::string_view(path, n));
 }
 
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback,
-                         char* out, std::size_t cap) {
+bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
+                         std::size_t cap) {
     // One byte more than any path: a value too long for `cap` is seen as
     // such (the call cuts what does not fit) rather than used cut short.
     char value[PATH_BUFFER + 1];
@@ -141,8 +141,8 @@ FileHandle open_for_reading(const char* path) {
 }
 
 FileHandle create_for_writing(const char* path) {
-    return file_of(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               nullptr));
+    return file_of(
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 long read_bytes(FileHandle file, char* buffer, std::size_t size) {

@@ -20,7 +20,8 @@ std::string links_page(std::string_view input, std::string_view items) {
     MemorySource empty{""};
     char storage[2 * LINE_BUFFER];
     LineReader reader(&MemorySource::read, &empty, storage, sizeof storage);
-    std::string page = written_by([&](OutputStream& out) { write_links_page(out, reader, std::string(input).c_str()); });
+    std::string page =
+        written_by([&](OutputStream& out) { write_links_page(out, reader, std::string(input).c_str()); });
     const std::string foot = crlf("</ul>\n<hr>\n</body>\n</html>");
     return page.substr(0, page.size() - foot.size()) + crlf(items) + foot;
 }
@@ -31,7 +32,7 @@ std::string link(std::string_view scheme, std::string_view address) {
 }
 
 struct Written {
-    std::string path;       // relative
+    std::string path;              // relative
     std::optional<Text> contents;  // none: any contents
 };
 
@@ -55,7 +56,9 @@ Text at(std::string relative) {
 // Favorites with one shortcut, and the page that lists it under `root`.
 void one_favorite(World& w) { w.system.file(w.path("fav/News.url"), "URL=http://news.example/\r\n"); }
 Text favorites_listed(std::string root = "fav") {
-    return [root](const World& w) { return favorites_page(w.path(root), "<ul>\n" + item("http://news.example/", "News") + "</ul>\n</div>\n"); };
+    return [root](const World& w) {
+        return favorites_page(w.path(root), "<ul>\n" + item("http://news.example/", "News") + "</ul>\n</div>\n");
+    };
 }
 Text page_of(std::string_view heading, std::string body) {
     std::string h(heading);
@@ -76,86 +79,189 @@ const std::string HYOU_FOLDER = "\x88\xEA\x97\x97\x95\x5C";  // 一覧表, endin
 const RunCase RUN_CASES[] = {
     {"no argument: Favorites to the Desktop", one_favorite, none(), 0, {{"desk/kobu.html", favorites_listed()}}},
     {"Ctrl held: the page is opened once written",
-     [](World& w) { one_favorite(w); w.system.control_down = true; }, none(), 0,
-     {{"desk/kobu.html", favorites_listed()}}, true},
-    {"Ctrl has no effect in text mode", [](World& w) { links_input(w); w.system.control_down = true; },
-     at("in/links.txt"), 0, {{"in/links.txt.html", links_listed()}}},
+     [](World& w) {
+         one_favorite(w);
+         w.system.control_down = true;
+     },
+     none(),
+     0,
+     {{"desk/kobu.html", favorites_listed()}},
+     true},
+    {"Ctrl has no effect in text mode",
+     [](World& w) {
+         links_input(w);
+         w.system.control_down = true;
+     },
+     at("in/links.txt"),
+     0,
+     {{"in/links.txt.html", links_listed()}}},
     {"no Desktop value: the page goes beside the program",
-     [](World& w) { one_favorite(w); w.system.shell_folders.erase("Desktop"); }, none(), 0,
+     [](World& w) {
+         one_favorite(w);
+         w.system.shell_folders.erase("Desktop");
+     },
+     none(),
+     0,
      {{"tools/kobu.html", favorites_listed()}}},
     {"no Favorites value: the Windows directory's favorites",
      [](World& w) {
          w.system.shell_folders.erase("Favorites");
          w.system.file(w.path("windows/favorites/News.url"), "URL=http://news.example/\r\n");
      },
-     none(), 0, {{"desk/kobu.html", favorites_listed("windows/favorites")}}},
+     none(),
+     0,
+     {{"desk/kobu.html", favorites_listed("windows/favorites")}}},
     {"neither Favorites nor a Windows directory: an empty listing",
-     [](World& w) { w.system.shell_folders.erase("Favorites"); w.system.windows_directory.clear(); }, none(), 0,
+     [](World& w) {
+         w.system.shell_folders.erase("Favorites");
+         w.system.windows_directory.clear();
+     },
+     none(),
+     0,
      {{"desk/kobu.html", page_of("", "</div>\n")}}},
     {"an empty Favorites value lists nothing",
-     [](World& w) { one_favorite(w); w.system.shell_folders["Favorites"] = ""; }, none(), 0,
+     [](World& w) {
+         one_favorite(w);
+         w.system.shell_folders["Favorites"] = "";
+     },
+     none(),
+     0,
      {{"desk/kobu.html", page_of("", "</div>\n")}}},
     {"kobu.txt names the output",
      [](World& w) {
          one_favorite(w);
          w.system.folder(w.path("elsewhere"));
-         configure(w, "; settings\r\n[other]\r\nhtml=wrong.html\r\n[Kobu]\r\n Html = \"" + w.path("elsewhere/mine.html") + "\"\r\n");
+         configure(w, "; settings\r\n[other]\r\nhtml=wrong.html\r\n[Kobu]\r\n Html = \"" +
+                          w.path("elsewhere/mine.html") + "\"\r\n");
      },
-     none(), 0, {{"elsewhere/mine.html", favorites_listed()}}},
+     none(),
+     0,
+     {{"elsewhere/mine.html", favorites_listed()}}},
     {"a relative kobu.txt value is taken from the current folder",
-     [](World& w) { one_favorite(w); configure(w, "[kobu]\nhtml=relative.html\n"); }, none(), 0,
+     [](World& w) {
+         one_favorite(w);
+         configure(w, "[kobu]\nhtml=relative.html\n");
+     },
+     none(),
+     0,
      {{"cwd/relative.html", favorites_listed()}}},
     {"kobu.txt without the key keeps the default",
-     [](World& w) { one_favorite(w); configure(w, "[kobu]\nother=1\n[x]\nhtml=no.html\n"); }, none(), 0,
+     [](World& w) {
+         one_favorite(w);
+         configure(w, "[kobu]\nother=1\n[x]\nhtml=no.html\n");
+     },
+     none(),
+     0,
      {{"desk/kobu.html", favorites_listed()}}},
     {"an empty html value cannot be created", [](World& w) { configure(w, "[kobu]\nhtml=\n"); }, none(), 1, {}},
     {"a kobu.txt value too long for a path is refused, never cut",
-     [](World& w) { configure(w, "[kobu]\nhtml=" + w.path("cwd/" + std::string(260, 'p')) + "\n"); }, none(), 1, {}},
-    {"an output folder that does not exist", [](World& w) { w.system.shell_folders["Desktop"] = w.path("nowhere"); },
-     none(), 1, {}},
+     [](World& w) { configure(w, "[kobu]\nhtml=" + w.path("cwd/" + std::string(260, 'p')) + "\n"); },
+     none(),
+     1,
+     {}},
+    {"an output folder that does not exist",
+     [](World& w) { w.system.shell_folders["Desktop"] = w.path("nowhere"); },
+     none(),
+     1,
+     {}},
     {"a read-only page stays as it was",
      [](World& w) {
          w.system.file(w.path("desk/kobu.html"), "old page");
          w.system.read_only(w.path("desk/kobu.html"));
      },
-     none(), 1, {}},
-    {"a full disk ends the run with 1", [](World& w) { one_favorite(w); w.system.disk_space(100); }, none(), 1,
+     none(),
+     1,
+     {}},
+    {"a full disk ends the run with 1",
+     [](World& w) {
+         one_favorite(w);
+         w.system.disk_space(100);
+     },
+     none(),
+     1,
      {{"desk/kobu.html", std::nullopt}}},
     {"without the program's own path nothing is written",
-     [](World& w) { one_favorite(w); w.system.program.reset(); }, none(), 1, {}},
+     [](World& w) {
+         one_favorite(w);
+         w.system.program.reset();
+     },
+     none(),
+     1,
+     {}},
     {"a program folder too long for its buffer",
-     [](World& w) { w.system.program = w.path(path_of_length(w, 259, "tools", "k")); }, none(), 1, {}},
-    {"a file argument gets its links page beside it", links_input, at("in/links.txt"), 0,
+     [](World& w) { w.system.program = w.path(path_of_length(w, 259, "tools", "k")); },
+     none(),
+     1,
+     {}},
+    {"a file argument gets its links page beside it",
+     links_input,
+     at("in/links.txt"),
+     0,
      {{"in/links.txt.html", links_listed()}}},
-    {"a quoted argument names the path inside the quotes", links_input,
-     [](const World& w) { return "\"" + w.path("in/links.txt") + "\""; }, 0, {{"in/links.txt.html", links_listed()}}},
+    {"a quoted argument names the path inside the quotes",
+     links_input,
+     [](const World& w) { return "\"" + w.path("in/links.txt") + "\""; },
+     0,
+     {{"in/links.txt.html", links_listed()}}},
     {"an 8.3 argument names its page with the long names",
-     [](World& w) { links_input(w); w.system.alias(w.path("in/links.txt"), "LINKS~1.TXT"); }, at("IN/LINKS~1.TXT"),
-     0, {{"in/links.txt.html", links_listed()}}, false, Flavour::windows},
-    {"a folder argument is listed", [](World& w) { w.system.file(w.path("dir/News.url"), "URL=http://news.example/\r\n"); },
-     at("dir"), 0, {{"desk/kobu.html", favorites_listed("dir")}}},
-    {"an argument that names nothing lists Favorites", one_favorite, at("missing.txt"), 0,
+     [](World& w) {
+         links_input(w);
+         w.system.alias(w.path("in/links.txt"), "LINKS~1.TXT");
+     },
+     at("IN/LINKS~1.TXT"),
+     0,
+     {{"in/links.txt.html", links_listed()}},
+     false,
+     Flavour::windows},
+    {"a folder argument is listed",
+     [](World& w) { w.system.file(w.path("dir/News.url"), "URL=http://news.example/\r\n"); },
+     at("dir"),
+     0,
+     {{"desk/kobu.html", favorites_listed("dir")}}},
+    {"an argument that names nothing lists Favorites",
+     one_favorite,
+     at("missing.txt"),
+     0,
      {{"desk/kobu.html", favorites_listed()}}},
     {"a folder with a trailing separator does not resolve: Favorites",
-     [](World& w) { one_favorite(w); w.system.folder(w.path("dir")); }, at("dir/"), 0,
+     [](World& w) {
+         one_favorite(w);
+         w.system.folder(w.path("dir"));
+     },
+     at("dir/"),
+     0,
      {{"desk/kobu.html", favorites_listed()}}},
     {"a folder ending in the byte 0x5C is listed as the argument",
      [](World& w) { w.system.file(w.path(HYOU_FOLDER + "/News.url"), "URL=http://news.example/\r\n"); },
-     at(HYOU_FOLDER), 0, {{"desk/kobu.html", favorites_listed(HYOU_FOLDER)}}},
+     at(HYOU_FOLDER),
+     0,
+     {{"desk/kobu.html", favorites_listed(HYOU_FOLDER)}}},
     {"a read error in text mode ends the run with 1, the page complete",
      [](World& w) {
          w.system.file(w.path("in/links.txt"), "http://a/\nhttp://never-read/\n");
          w.system.fail_reads_after(w.path("in/links.txt"), 10);
      },
-     at("in/links.txt"), 1,
+     at("in/links.txt"),
+     1,
      {{"in/links.txt.html", [](const World& w) { return links_page(w.path("in/links.txt"), link("http://", "a/")); }}}},
-    {"an input that is not a regular file", [](World& w) { w.system.device(w.path("in/pipe.txt")); }, at("in/pipe.txt"),
-     1, {}},
-    {"a links page that cannot be created", [](World& w) { links_input(w); w.system.folder(w.path("in/links.txt.html")); },
-     at("in/links.txt"), 1, {}},
+    {"an input that is not a regular file",
+     [](World& w) { w.system.device(w.path("in/pipe.txt")); },
+     at("in/pipe.txt"),
+     1,
+     {}},
+    {"a links page that cannot be created",
+     [](World& w) {
+         links_input(w);
+         w.system.folder(w.path("in/links.txt.html"));
+     },
+     at("in/links.txt"),
+     1,
+     {}},
     {"a links page name too long for a path: the input is left alone",
      [](World& w) { w.system.file(w.path(path_of_length(w, 255, "in", "x.txt")), "http://x/\n"); },
-     [](const World& w) { return w.path(path_of_length(w, 255, "in", "x.txt")); }, 1, {}},
+     [](const World& w) { return w.path(path_of_length(w, 255, "in", "x.txt")); },
+     1,
+     {}},
 };
 
 void expect_run(const RunCase& c, Flavour flavour) {
@@ -198,12 +304,14 @@ TEST(AppMain, PathLimits) {
                 SCOPED_TRACE("output path of " + std::to_string(n) + " bytes from kobu.txt");
                 World probe(flavour);
                 std::string page = path_of_length(probe, n, "out", "page.html");
-                expect_run({"kobu.txt output", [&](World& w) {
+                expect_run({"kobu.txt output",
+                            [&](World& w) {
                                 one_favorite(w);
                                 w.system.folder(w.path(page.substr(0, page.rfind('/'))));
                                 configure(w, "[kobu]\r\nhtml=" + w.path(page) + "\r\n");
                             },
-                            none(), fits ? 0 : 1, fits ? std::vector<Written>{{page, favorites_listed()}} : std::vector<Written>{}},
+                            none(), fits ? 0 : 1,
+                            fits ? std::vector<Written>{{page, favorites_listed()}} : std::vector<Written>{}},
                            flavour);
             }
             {
@@ -211,12 +319,14 @@ TEST(AppMain, PathLimits) {
                 World probe(flavour);
                 std::string page = path_of_length(probe, n, "dsk", "kobu.html");
                 std::string desktop = page.substr(0, page.rfind('/'));
-                expect_run({"Desktop output", [&](World& w) {
+                expect_run({"Desktop output",
+                            [&](World& w) {
                                 one_favorite(w);
                                 w.system.folder(w.path(desktop));
                                 w.system.shell_folders["Desktop"] = w.path(desktop);
                             },
-                            none(), fits ? 0 : 1, fits ? std::vector<Written>{{page, favorites_listed()}} : std::vector<Written>{}},
+                            none(), fits ? 0 : 1,
+                            fits ? std::vector<Written>{{page, favorites_listed()}} : std::vector<Written>{}},
                            flavour);
             }
             {
@@ -224,15 +334,17 @@ TEST(AppMain, PathLimits) {
                 World probe(flavour);
                 std::string configuration = path_of_length(probe, n, "prog", "kobu.txt");
                 std::string folder = configuration.substr(0, configuration.rfind('/'));
-                expect_run({"kobu.txt path", [&](World& w) {
-                                one_favorite(w);
-                                w.system.folder(w.path("elsewhere"));
-                                w.system.program = w.path(folder + "/kobu.exe");
-                                w.system.file(w.path(configuration), "[kobu]\nhtml=" + w.path("elsewhere/p.html") + "\n");
-                            },
-                            none(), fits ? 0 : 1,
-                            fits ? std::vector<Written>{{"elsewhere/p.html", favorites_listed()}} : std::vector<Written>{}},
-                           flavour);
+                expect_run(
+                    {"kobu.txt path",
+                     [&](World& w) {
+                         one_favorite(w);
+                         w.system.folder(w.path("elsewhere"));
+                         w.system.program = w.path(folder + "/kobu.exe");
+                         w.system.file(w.path(configuration), "[kobu]\nhtml=" + w.path("elsewhere/p.html") + "\n");
+                     },
+                     none(), fits ? 0 : 1,
+                     fits ? std::vector<Written>{{"elsewhere/p.html", favorites_listed()}} : std::vector<Written>{}},
+                    flavour);
             }
         }
     }

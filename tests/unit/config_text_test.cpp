@@ -30,7 +30,7 @@ TEST(ProfileLookup, Rules) {
         {"[kobu]\n;html=x\nhtml=y\n", "y"},
         {"[kobu]\nhtml=first\nhtml=second\n[kobu]\nhtml=third\n", "first"},
         {"[kobu]\nhtmlx=no\nhtml\nhtml=yes", "yes"},
-        {"[kobu\nhtml=x\n", "DEFAULT"},               // no closing bracket: not a section
+        {"[kobu\nhtml=x\n", "DEFAULT"},  // no closing bracket: not a section
         {"[kobu]\n[other\nhtml=x\n", "x"},
         {"[other]\n" + std::string(6000, 'z') + "[kobu]\nhtml=tail\n", "DEFAULT"},  // no line inside a line,
         {std::string("[kobu]\nhtml=a\0b\n", 15), "a"},

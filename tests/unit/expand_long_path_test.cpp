@@ -9,8 +9,8 @@ namespace {
 
 using fake::Flavour;
 
-const std::string HYOU = "\x95\x5C";                              // 表: its second byte is 0x5C
-const std::string ICHIRANHYOU = "\x88\xEA\x97\x97" + HYOU;        // 一覧表
+const std::string HYOU = "\x95\x5C";                        // 表: its second byte is 0x5C
+const std::string ICHIRANHYOU = "\x88\xEA\x97\x97" + HYOU;  // 一覧表
 
 // The tree every case runs on.
 void make_tree(World& w) {
@@ -45,11 +45,11 @@ const Case CASES[] = {
     {Flavour::windows, "C:\\" + ICHIRANHYOU + "\\X.TXT", "C:\\" + ICHIRANHYOU + "\\x.txt"},
     {Flavour::windows, "C:\\w\\*.txt", "C:\\w\\first.txt"},
     {Flavour::windows, "C:\\w\\s?cond.*", "C:\\w\\second.txt"},
-    {Flavour::windows, "NOTES.TXT", "NOTES.TXT"},          // a bare name resolves to itself
-    {Flavour::windows, "sub\\X.txt", "sub\\x.txt"},        // so does the first folder of a relative path
+    {Flavour::windows, "NOTES.TXT", "NOTES.TXT"},    // a bare name resolves to itself
+    {Flavour::windows, "sub\\X.txt", "sub\\x.txt"},  // so does the first folder of a relative path
     {Flavour::posix, "/Program Files/Notes.txt", "/Program Files/Notes.txt"},
     {Flavour::posix, "/Program Files/notes.TXT", "/Program Files/Notes.txt"},  // no exact name: any letter case
-    {Flavour::posix, "/program files/Notes.txt", NONE},  // but folders are found as spelled
+    {Flavour::posix, "/program files/Notes.txt", NONE},                        // but folders are found as spelled
     {Flavour::posix, "/w/*.txt", "/w/first.txt"},
     {Flavour::posix, "/w/", NONE},
     {Flavour::posix, "notes.txt", "notes.txt"},

@@ -46,11 +46,11 @@ const TreeCase TREE_CASES[] = {
      }},
     {"an empty folder gives only its end", [](World&) {}, "fav", [](const World&) { return std::string("</div>\n"); }},
     {"a subfolder without shortcuts keeps its heading and section",
-     [](World& w) { w.system.folder(w.path("fav/A/B")); },
-     "fav", [](const World&) { return section("A") + section("B") + "</div>\n</div>\n</div>\n"; }},
+     [](World& w) { w.system.folder(w.path("fav/A/B")); }, "fav",
+     [](const World&) { return section("A") + section("B") + "</div>\n</div>\n</div>\n"; }},
     {"a folder named like a shortcut: an empty list, then its section",
-     [](World& w) { w.system.folder(w.path("fav/Only.url")); },
-     "fav", [](const World&) { return "<ul>\n</ul>\n" + section("Only.url") + "</div>\n</div>\n"; }},
+     [](World& w) { w.system.folder(w.path("fav/Only.url")); }, "fav",
+     [](const World&) { return "<ul>\n</ul>\n" + section("Only.url") + "</div>\n</div>\n"; }},
     {"a trailing separator lists the same entries",
      [](World& w) {
          w.system.file(w.path("fav/x.url"), "URL=http://x/\n");
@@ -68,12 +68,11 @@ const TreeCase TREE_CASES[] = {
      },
      "fav/" + JAPANESE_FOLDER,
      [](const World&) {
-         return "<ul>\n" + item("http://own/", "own") + "</ul>\n" + section("Sub") + "<ul>\n" + item("http://in/", "in") +
-                "</ul>\n</div>\n</div>\n";
+         return "<ul>\n" + item("http://own/", "own") + "</ul>\n" + section("Sub") + "<ul>\n" +
+                item("http://in/", "in") + "</ul>\n</div>\n</div>\n";
      }},
     {"the same folder as a subfolder, passed with a trailing separator",
-     [](World& w) { w.system.file(w.path("fav/" + JAPANESE_FOLDER + "/own.url"), "URL=http://own/\n"); },
-     "fav/",
+     [](World& w) { w.system.file(w.path("fav/" + JAPANESE_FOLDER + "/own.url"), "URL=http://own/\n"); }, "fav/",
      [](const World&) {
          return section(JAPANESE_FOLDER) + "<ul>\n" + item("http://own/", "own") + "</ul>\n</div>\n</div>\n";
      }},
@@ -147,8 +146,8 @@ TEST(WriteFolderTree, PatternLimits) {
             w.system.file(folder + w.sep() + ".url", "URL=http://x/\n");
             w.system.folder(folder + w.sep() + "s");
             if (c.trailing_separator) folder += w.sep();
-            EXPECT_EQ(body_of(folder), crlf(c.expected)) << c.length << (c.trailing_separator ? " with separator" : "")
-                                                        << " (" << flavour_name(flavour) << ")";
+            EXPECT_EQ(body_of(folder), crlf(c.expected))
+                << c.length << (c.trailing_separator ? " with separator" : "") << " (" << flavour_name(flavour) << ")";
         }
     }
 }

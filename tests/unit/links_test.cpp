@@ -29,8 +29,8 @@ TEST(LineLinks, Cases) {
         {"http://a/?u=https://b", http("a/?u=https://b") + https("b")},
         {"https://x http://y https://z", http("y") + https("x") + https("z")},
         {"HTTP://x Http://y", ""},
-        {"\x83\x68ttp://x", ""},                        // 'h' is a trail byte
-        {"\x83\x83http://x", http("x")},                // 0x83 0x83 is one character
+        {"\x83\x68ttp://x", ""},          // 'h' is a trail byte
+        {"\x83\x83http://x", http("x")},  // 0x83 0x83 is one character
         {"\x81\x81\x81http://x", ""},
         {"\x8C\xA9 http://x\x82\xC5", http("x")},
         {"http://a\"b\\c'd|e*f`g^h>i<j}k{l)m(n", http("a")},
@@ -46,7 +46,8 @@ TEST(LineLinks, Cases) {
 TEST(LineLinks, DelimiterSetInItsOrder) {
     EXPECT_EQ(std::string(URL_DELIMITERS), "\x22\x5C\x27\x7C\x2A\x60\x5E\x3E\x3C\x7D\x7B\x29\x28\x7D\x7B");
     for (unsigned c = 0; c < 256; ++c) {
-        bool expected = c >= 0x21 && c <= 0x7E && std::string(URL_DELIMITERS).find(static_cast<char>(c)) == std::string::npos;
+        bool expected =
+            c >= 0x21 && c <= 0x7E && std::string(URL_DELIMITERS).find(static_cast<char>(c)) == std::string::npos;
         EXPECT_EQ(is_address_byte(static_cast<unsigned char>(c)), expected) << c;
     }
 }

@@ -29,16 +29,18 @@ TEST(SjisFindLastChar, Cases) {
         {"a\\b\\c", 0x5C, 3},
         {"abc", 0x5C, -1},
         {"", 0x5C, -1},
-        {"\x95\x5C\x41", 0x5C, -1},         // 0x5C is the trail byte of a character
-        {"\x95\x5C\x41", 0x955C, 0},        // ... and found as that character
+        {"\x95\x5C\x41", 0x5C, -1},   // 0x5C is the trail byte of a character
+        {"\x95\x5C\x41", 0x955C, 0},  // ... and found as that character
         {"C:\\\x88\xEA\x97\x97\x95\x5C", 0x5C, 2},
-        {"a\\b\x81", 0x5C, 1},              // lone lead byte before the NUL ends the walk
+        {"a\\b\x81", 0x5C, 1},  // lone lead byte before the NUL ends the walk
         {"a\\\x81", 0x5C, 1},
         {"\\\\", 0x5C, 1},
-        {"ab\x82\xA0" "b", 0x62, 4},
-        {"x\x83\x68", 0x68, -1},            // 'h' as trail byte
-        {"\x81\x81\x81\x81", 0x8181, 2},    // trail bytes in the lead range
-        {"a/b", 0x1002F, 1},                // only the low 16 bits count
+        {"ab\x82\xA0"
+         "b",
+         0x62, 4},
+        {"x\x83\x68", 0x68, -1},          // 'h' as trail byte
+        {"\x81\x81\x81\x81", 0x8181, 2},  // trail bytes in the lead range
+        {"a/b", 0x1002F, 1},              // only the low 16 bits count
     };
     for (const auto& c : cases) {
         std::string text = c.text;
@@ -60,19 +62,21 @@ TEST(SjisFindSubstring, Cases) {
         {"abc", "", 0},
         {"", "", 0},
         {"", "a", -1},
-        {"\x83\x68ttp://x", "http://", -1},       // 'h' is a trail byte
+        {"\x83\x68ttp://x", "http://", -1},  // 'h' is a trail byte
         {"a\x83\x68 http://x", "http://", 4},
-        {"abc htt", "http://", -1},               // ends inside a candidate
+        {"abc htt", "http://", -1},  // ends inside a candidate
         {"hhttp://", "http://", 1},
-        {"xx\x95\x5C", "\x95\x5C", 2},            // double-byte first character
-        {"\x81\x95\x5C", "\x95\x5C", -1},         // 0x95 is a trail byte here
-        {"abc", "\x81", 0},                       // a lone lead byte counts as empty
+        {"xx\x95\x5C", "\x95\x5C", 2},     // double-byte first character
+        {"\x81\x95\x5C", "\x95\x5C", -1},  // 0x95 is a trail byte here
+        {"abc", "\x81", 0},                // a lone lead byte counts as empty
         {"ab\x81", "\x81", 0},
-        {"\x81", "b", -1},                        // lone lead byte at the end is one byte
+        {"\x81", "b", -1},  // lone lead byte at the end is one byte
         {"a\x81", "\x81", 0},
-        {"HTTP://x", "http://", -1},              // case-sensitive
+        {"HTTP://x", "http://", -1},  // case-sensitive
         {"\x82\xA0http://", "http://", 2},
-        {"\x82" "a", "a", -1},                    // 'a' is the trail byte of 0x82 0x61
+        {"\x82"
+         "a",
+         "a", -1},  // 'a' is the trail byte of 0x82 0x61
     };
     for (const auto& c : cases) {
         std::string text = c.text;
@@ -94,7 +98,8 @@ TEST(SjisCharStart, AgreesWithForwardWalk) {
             i += (i + 1 < text.size() && sjis_is_lead_byte(static_cast<unsigned char>(text[i]))) ? 2 : 1;
         }
         for (std::size_t i = 0; i < text.size(); ++i) {
-            EXPECT_EQ(sjis_is_char_start(text.data(), text.data() + i), start[i]) << testing::PrintToString(text) << " @" << i;
+            EXPECT_EQ(sjis_is_char_start(text.data(), text.data() + i), start[i])
+                << testing::PrintToString(text) << " @" << i;
         }
     }
 }

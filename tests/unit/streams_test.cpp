@@ -27,13 +27,22 @@ TEST(LineReader, FoldsCrLfKeepsLoneCrAndEveryByte) {
         {"lone cr", "a\rb\r", {"a\rb\r"}},
         {"cr cr lf", "a\r\r\n", {"a\r\n"}},
         {"no final lf", "a\nb", {"a\n", "b"}},
-        {"nul and ctrl-z", std::string("a\0b\x1A" "c\n\x1A\n", 8), {std::string("a\0b\x1A" "c\n", 6), "\x1A\n"}},
+        {"nul and ctrl-z",
+         std::string("a\0b\x1A"
+                     "c\n\x1A\n",
+                     8),
+         {std::string("a\0b\x1A"
+                      "c\n",
+                      6),
+          "\x1A\n"}},
         {"5119 exactly", a5118 + "\n", {a5118 + "\n"}},
         {"5119 after folding", a5118 + "\r\n", {a5118 + "\n"}},
         {"5120 split", a5119 + "\n", {a5119, "\n"}},
         {"5120 crlf split", a5119 + "\r\n", {a5119, "\n"}},
         {"cr at the cut", a5118 + "\r" + "x\n", {a5118 + "\r", "x\n"}},
-        {"long line", std::string(12000, 'b'), {std::string(5119, 'b'), std::string(5119, 'b'), std::string(1762, 'b')}},
+        {"long line",
+         std::string(12000, 'b'),
+         {std::string(5119, 'b'), std::string(5119, 'b'), std::string(1762, 'b')}},
     };
     for (const auto& c : cases) {
         // Delivering the bytes in pieces of any size must not change the reads.

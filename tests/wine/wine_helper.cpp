@@ -32,9 +32,10 @@ int perform(char* line, int& status) {
         if (RegCreateKeyExA(HKEY_CURRENT_USER, SHELL_FOLDERS, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
             ERROR_SUCCESS)
             return fail("cannot open the Shell Folders key");
-        LONG r = line[4] == 's' ? RegSetValueExA(key, arg, 0, REG_SZ, reinterpret_cast<const BYTE*>(second ? second : ""),
-                                                 static_cast<DWORD>(std::strlen(second ? second : "") + 1))
-                                : RegDeleteValueA(key, arg);
+        LONG r = line[4] == 's'
+                     ? RegSetValueExA(key, arg, 0, REG_SZ, reinterpret_cast<const BYTE*>(second ? second : ""),
+                                      static_cast<DWORD>(std::strlen(second ? second : "") + 1))
+                     : RegDeleteValueA(key, arg);
         RegCloseKey(key);
         if (r != ERROR_SUCCESS && !(line[4] == 'd' && r == ERROR_FILE_NOT_FOUND)) return fail("registry edit failed");
         return 0;
