@@ -3,7 +3,7 @@
 #   make test    install what is missing, build both programs, run every test
 SHELL := /bin/bash
 .DEFAULT_GOAL := demo
-.PHONY: demo test deps deps-native native win32 sanitize fuzz-build fuzz bench clean
+.PHONY: demo test deps deps-native native win32 sanitize fuzz-build fuzz bench mutations clean
 
 DEMO := build/demo
 FUZZ_SECONDS ?= 600
@@ -57,6 +57,9 @@ bench: deps
 	@cmake --preset bench >/dev/null
 	@cmake --build --preset bench
 	@./bench/run.sh build/bench
+
+mutations: deps
+	@./tests/mutations/run.py build/mutations
 
 clean:
 	rm -rf build

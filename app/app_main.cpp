@@ -55,10 +55,9 @@ bool names_a_file(const char* resolved) {
 }
 
 // Text mode: the links page beside the input, named after it.
-int write_links_page_of(const char* input) {
+bool write_links_page_of(const char* input) {
     char links_page[PATH_BUFFER];
-    if (!concat_text(links_page, {input, ".html"})) return 1;
-    return extract_links(input, links_page);
+    return concat_text(links_page, {input, ".html"}) && extract_links(input, links_page) == 0;
 }
 
 // Where the favorites page goes: the Desktop, else the program's folder;
@@ -106,7 +105,7 @@ int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, 
 
     char resolved[PATH_BUFFER] = "";
     resolve_argument(tail, resolved);
-    if (names_a_file(resolved)) return write_links_page_of(resolved);
+    if (names_a_file(resolved)) return write_links_page_of(resolved) ? 0 : 1;
 
     ProgramLocation program{};
     char output[PATH_BUFFER];

@@ -43,12 +43,16 @@ struct AddressTable {
 };
 constexpr AddressTable ADDRESS_BYTES;
 
+constexpr SjisPattern HTTP("http://");
+constexpr SjisPattern HTTPS("https://");
+
 // Lists every `scheme` address of `line` in order.  Each search resumes
 // where the previous address ended, which is always a character boundary
 // (addresses are ASCII).
-void write_scheme_links(OutputStream& out, std::string_view line, std::string_view scheme) {
+void write_scheme_links(OutputStream& out, std::string_view line, const SjisPattern& prefix) {
+    const std::string_view scheme = prefix.text;
     const char* const end = line.data() + line.size();
-    while (const char* start = sjis_find_substring(line, scheme)) {
+    while (const char* start = sjis_find_substring(line, prefix)) {
         const char* address = start + scheme.size();
         const char* stop = address;
         while (stop != end && ADDRESS_BYTES.member[static_cast<unsigned char>(*stop)]) ++stop;
@@ -64,8 +68,8 @@ void write_line_links(OutputStream& out, std::string_view line) {
     // Most lines hold no colon at all: one pass settles them.
     if (std::memchr(line.data(), ':', line.size()) == nullptr) return;
     line = up_to_nul(line);
-    write_scheme_links(out, line, "http://");
-    write_scheme_links(out, line, "https://");
+    write_scheme_links(out, line, HTTP);
+    write_scheme_links(out, line, HTTPS);
 }
 
 void write_links_page(OutputStream& out, LineReader& reader, const char* input_path) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 #include "platform/bytes.h"
@@ -94,8 +95,19 @@ public:
     // Writes the parts as they are, then a line end: for text known to hold
     // no line feed of its own.
     void put_line(std::initializer_list<std::string_view> parts) {
-        for (std::string_view p : parts) put_raw(p.data(), p.size());
-        put_raw(LINE_END.data(), LINE_END.size());
+        std::size_t total = LINE_END.size();
+        for (std::string_view p : parts) total += p.size();
+        if (total > sizeof buf_ - len_) {  // the rare slow way, through the buffer's edge
+            for (std::string_view p : parts) put_raw(p.data(), p.size());
+            put_raw(LINE_END.data(), LINE_END.size());
+            return;
+        }
+        for (std::string_view p : parts) {
+            std::memcpy(buf_ + len_, p.data(), p.size());
+            len_ += p.size();
+        }
+        std::memcpy(buf_ + len_, LINE_END.data(), LINE_END.size());
+        len_ += LINE_END.size();
     }
 
     // Flushes (and closes the file); true when every byte was written.

@@ -69,6 +69,14 @@ bool profile_lookup(LineReader& reader, std::string_view section, std::string_vi
     return copy_text(out, cap, value);
 }
 
+bool profile_file_lookup(const char* path, std::string_view section, std::string_view key, std::string_view fallback,
+                         char* out, std::size_t cap) {
+    bool fits = false;
+    bool read = with_file_lines(
+        path, [&](LineReader& reader) { fits = profile_lookup(reader, section, key, fallback, out, cap); });
+    return read ? fits : copy_text(out, cap, fallback);
+}
+
 namespace {
 
 // The value of one user-dirs assignment line for `variable`:

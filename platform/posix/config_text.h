@@ -17,6 +17,11 @@
 bool profile_lookup(LineReader& reader, std::string_view section, std::string_view key, std::string_view fallback,
                     char* out, std::size_t cap);
 
+// The same lookup in the file at `path`; a file that cannot be read gives
+// the fallback.
+bool profile_file_lookup(const char* path, std::string_view section, std::string_view key, std::string_view fallback,
+                         char* out, std::size_t cap);
+
 // Looks up `variable` (e.g. "XDG_DESKTOP_DIR") in a user-dirs file: a line
 // VAR="$HOME/..." or VAR="/absolute" with backslash escapes, or VAR="" for
 // a value that is present but empty; the last

@@ -68,10 +68,7 @@ bool windows_directory(char* out, std::size_t cap) {
 
 bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
                          std::size_t cap) {
-    bool fits = false;
-    bool read = with_file_lines(
-        file, [&](LineReader& reader) { fits = profile_lookup(reader, section, key, fallback, out, cap); });
-    return read ? fits : copy_text(out, cap, text_of(fallback));
+    return profile_file_lookup(file, section, key, fallback, out, cap);
 }
 
 std::uint32_t file_attributes(const char* path) {
