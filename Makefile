@@ -3,7 +3,7 @@
 #   make test    install what is missing, build both programs, run every test
 SHELL := /bin/bash
 .DEFAULT_GOAL := demo
-.PHONY: demo test deps deps-native native win32 sanitize fuzz-build fuzz bench mutations clean
+.PHONY: demo test deps deps-native native win32 sanitize fuzz-build fuzz bench mutations screenshots clean
 
 DEMO := build/demo
 FUZZ_SECONDS ?= 600
@@ -57,6 +57,17 @@ bench: deps
 	@cmake --preset bench >/dev/null
 	@cmake --build --preset bench
 	@./bench/run.sh build/bench
+
+# The README's pictures of the two demo pages, taken with headless Chromium.
+CHROMIUM_SHOT = chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+  --disable-background-networking --disable-component-update --disable-sync --hide-scrollbars \
+  --user-data-dir=$(CURDIR)/build/chromium-profile
+screenshots: demo
+	@$(CHROMIUM_SHOT) --window-size=760,730 --screenshot=$(CURDIR)/docs/favorites-page.png \
+	  file://$(CURDIR)/$(DEMO)/Desktop/kobu.html 2>/dev/null
+	@$(CHROMIUM_SHOT) --window-size=760,210 --screenshot=$(CURDIR)/docs/links-page.png \
+	  file://$(CURDIR)/$(DEMO)/links.txt.html 2>/dev/null
+	@echo "docs/favorites-page.png and docs/links-page.png written"
 
 mutations: deps
 	@./tests/mutations/run.py build/mutations

@@ -8,7 +8,8 @@ set -euo pipefail
 packages=(cmake make g++ python3 time)
 if [ "${1:-all}" != native ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-             g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 locales icoutils ripgrep)
+             g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 locales icoutils ripgrep
+             chromium fonts-ipafont-gothic)
 fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

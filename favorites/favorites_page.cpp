@@ -75,7 +75,7 @@ void write_shortcut_pass(OutputStream& out, const char* folder, const char* patt
         std::string_view title = head(name, name.size() >= 4 ? name.size() - 4 : 0);
         char address[LINE_BUFFER];
         copy_text_cut(address, sizeof address, read_shortcut_url(joined));
-        out.put({"<li><a href=\"", address, "\">", title, "</a></li>\n"});
+        out.put({"<li><a href=\"", outside(address), "\">", outside(title), "</a></li>\n"});
     });
     if (listed) out.put("</ul>\n");
 }
@@ -86,7 +86,7 @@ void write_subfolder_pass(OutputStream& out, const char* folder, const char* pat
         if (std::strcmp(entry.name, ".") == 0 || std::strcmp(entry.name, "..") == 0) return;
         char joined[PATH_BUFFER];
         if (!join_entry(joined, folder, entry.name)) return;  // cannot be named: skipped
-        out.put({"<div class=\"dir\"><span class=\"dir\">", entry.name, "</span>\n"});
+        out.put({"<div class=\"dir\"><span class=\"dir\">", outside(entry.name), "</span>\n"});
         write_tree(out, joined, path);
     });
 }
@@ -125,7 +125,7 @@ void write_tree(OutputStream& out, const char* folder, DescentPath& path) {
 void write_favorites_head(OutputStream& out) { out.put(FAVORITES_HEAD); }
 
 void write_root_heading(OutputStream& out, const char* listing_root) {
-    out.put({"<h1>", listing_root, "</h1>\n<div>\n"});
+    out.put({"<h1>", outside(listing_root), "</h1>\n<div>\n"});
 }
 
 void write_favorites_foot(OutputStream& out) { out.put("</body>\n</html>"); }

@@ -1,7 +1,8 @@
 // The line reader and the links page.  Reads must fold CR LF and nothing
 // else, and be at most 5119 bytes, ending at a line feed unless full or last.
 // The fast scan must list exactly what the plain search-and-copy algorithm
-// over C strings lists, and the page must always be whole.
+// over C strings lists, the page must always be whole, and it must parse into
+// as many items as the scan found, none holding markup of its own.
 #include <cstring>
 
 #include "fuzz_util.h"
@@ -19,6 +20,27 @@ std::string fold_crlf(const std::string& s) {
     return out;
 }
 
+// How many list items `page` holds, checking that each is one whole line of
+// the form <li><a href="ADDRESS">TEXT</a></li> with no raw < > " inside
+// either part: no input can add markup or cut an item short.
+std::size_t parsed_items(const std::string& page) {
+    std::size_t count = 0;
+    for (std::size_t at = page.find("<li>"); at != std::string::npos; at = page.find("<li>", at + 1)) {
+        const std::size_t end = page.find("</li>\r\n", at);
+        FUZZ_CHECK(end != std::string::npos);
+        const std::string line = page.substr(at, end - at);
+        const std::size_t href = line.find("<li><a href=\"");
+        const std::size_t close = line.find("\">");
+        FUZZ_CHECK(href == 0 && close != std::string::npos && line.compare(line.size() - 4, 4, "</a>") == 0);
+        const std::string address = line.substr(13, close - 13);
+        const std::string text = line.substr(close + 2, line.size() - 4 - close - 2);
+        FUZZ_CHECK(address.find_first_of("<>\"") == std::string::npos);
+        FUZZ_CHECK(text.find_first_of("<>\"") == std::string::npos);
+        ++count;
+    }
+    return count;
+}
+
 // Search, cut out, copy the rest, search again: one pass per scheme.
 std::string reference_items(const std::string& read) {
     std::string items;
@@ -33,7 +55,8 @@ std::string reference_items(const std::string& read) {
             std::string rest = address.substr(n);
             address.resize(n);
             for (char c : address) FUZZ_CHECK(is_address_byte(static_cast<unsigned char>(c)));
-            items += std::string("<li><a href=\"") + scheme + address + "\">" + scheme + address + "</a></li>\r\n";
+            items += std::string("<li><a href=\"") + scheme + html(address) + "\">" + scheme + html(address) +
+                     "</a></li>\r\n";
             std::memcpy(line, rest.c_str(), rest.size() + 1);
         }
     }
@@ -67,7 +90,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LineReader reader(&MemorySource::read, &source, storage, sizeof storage);
     std::string page = written_by([&](OutputStream& out) { write_links_page(out, reader, "in.txt"); });
     std::string items;
-    for (const std::string& r : reads) items += reference_items(std::string(r.c_str()));
+    std::size_t found = 0;
+    for (const std::string& r : reads) {
+        const std::string line_items = reference_items(std::string(r.c_str()));
+        for (std::size_t at = line_items.find("<li>"); at != std::string::npos; at = line_items.find("<li>", at + 1)) ++found;
+        items += line_items;
+    }
+    FUZZ_CHECK(parsed_items(page) == found);
     const std::string heading =
         "<h1>in.txt \x82\xa9\x82\xe7\x92\x8a\x8f\x6f\x82\xb3\x82\xea\x82\xbdURL</h1>\r\n<ul>\r\n";
     const std::string foot = "</ul>\r\n<hr>\r\n</body>\r\n</html>";

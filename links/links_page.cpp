@@ -57,7 +57,7 @@ void write_scheme_links(OutputStream& out, std::string_view line, const SjisPatt
         const char* stop = address;
         while (stop != end && ADDRESS_BYTES.member[static_cast<unsigned char>(*stop)]) ++stop;
         const std::string_view text(address, static_cast<std::size_t>(stop - address));
-        out.put_line({"<li><a href=\"", scheme, text, "\">", scheme, text, "</a></li>"});
+        out.put_line({"<li><a href=\"", scheme, outside(text), "\">", scheme, outside(text), "</a></li>"});
         line = std::string_view(stop, static_cast<std::size_t>(end - stop));
     }
 }
@@ -74,7 +74,7 @@ void write_line_links(OutputStream& out, std::string_view line) {
 
 void write_links_page(OutputStream& out, LineReader& reader, const char* input_path) {
     out.put(LINKS_HEAD);
-    out.put({"<h1>", input_path, HEADING_TAIL});
+    out.put({"<h1>", outside(input_path), HEADING_TAIL});
     std::string_view line;
     while (reader.next(line)) write_line_links(out, line);
     out.put(LINKS_FOOT);

@@ -101,6 +101,35 @@ void OutputStream::put(std::string_view text) {
     }
 }
 
+namespace {
+
+struct MarkupTable {
+    bool member[256];
+    constexpr MarkupTable() : member() {
+        for (unsigned c = 0; c < 256; ++c) member[c] = !html_entity(static_cast<unsigned char>(c)).empty();
+    }
+};
+constexpr MarkupTable MARKUP_BYTES;
+
+}  // namespace
+
+std::size_t first_markup_byte(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && !MARKUP_BYTES.member[static_cast<unsigned char>(text[i])]) ++i;
+    return i;
+}
+
+void OutputStream::put_escaped(std::string_view text) {
+    for (;;) {
+        const std::size_t i = first_markup_byte(text);
+        put(head(text, i));
+        if (i == text.size()) return;
+        const std::string_view entity = html_entity(static_cast<unsigned char>(text[i]));
+        put_raw(entity.data(), entity.size());
+        text.remove_prefix(i + 1);
+    }
+}
+
 void OutputStream::flush() {
     if (len_ > 0 && !failed_ && !sink_(context_, buf_, len_)) failed_ = true;
     len_ = 0;

@@ -70,6 +70,44 @@ bool with_file_lines(const char* path, Visit visit) {
     return true;
 }
 
+// Page text that comes from outside the program (a file or folder name, a
+// shortcut's address, a path, an address found in a text): written with the
+// four bytes that give HTML its structure as entities, so that no input can
+// add markup to a page or cut a link short.  None of & < > " is ever the
+// second byte of a Shift_JIS character, so every other byte goes out as it is.
+struct Outside {
+    std::string_view text;
+};
+inline Outside outside(std::string_view text) { return {text}; }
+
+// One piece of page text: fixed text of the page format, or outside text.
+struct PagePiece {
+    constexpr PagePiece(std::string_view fixed) : text(fixed) {}        // NOLINT: converts on purpose
+    constexpr PagePiece(const char* fixed) : text(fixed) {}             // NOLINT
+    constexpr PagePiece(Outside o) : text(o.text), is_outside(true) {}  // NOLINT
+    std::string_view text;
+    bool is_outside = false;
+};
+
+// The entity that stands for byte `c` in page text, or an empty text.
+constexpr std::string_view html_entity(unsigned char c) {
+    switch (c) {
+        case '&':
+            return "&amp;";
+        case '<':
+            return "&lt;";
+        case '>':
+            return "&gt;";
+        case '"':
+            return "&quot;";
+        default:
+            return {};
+    }
+}
+
+// Where the first byte of `text` that needs an entity is, or text.size().
+std::size_t first_markup_byte(std::string_view text);
+
 // Where an OutputStream puts its bytes: true when all `size` bytes were taken.
 using ByteSink = bool (*)(void* context, const char* data, std::size_t size);
 
@@ -88,32 +126,50 @@ public:
 
     // Writes `text`, each line feed as CR LF.
     void put(std::string_view text);
-    void put(std::initializer_list<std::string_view> parts) {
-        for (std::string_view p : parts) put(p);
+    // Writes the pieces in order, outside text escaped.
+    void put(std::initializer_list<PagePiece> pieces) {
+        for (const PagePiece& p : pieces) p.is_outside ? put_escaped(p.text) : put(p.text);
     }
+    // Writes outside text, escaped, each line feed as CR LF.
+    void put_escaped(std::string_view text);
 
-    // Writes the parts as they are, then a line end: for text known to hold
-    // no line feed of its own.
-    void put_line(std::initializer_list<std::string_view> parts) {
-        std::size_t total = LINE_END.size();
-        for (std::string_view p : parts) total += p.size();
-        if (total > sizeof buf_ - len_) {  // the rare slow way, through the buffer's edge
-            for (std::string_view p : parts) put_raw(p.data(), p.size());
+    // Writes the pieces, outside text escaped, then a line end: for pieces
+    // known to hold no line feed of their own.
+    void put_line(std::initializer_list<PagePiece> pieces) {
+        // Room for the worst case: every outside byte an entity of up to 6 bytes.
+        std::size_t worst = LINE_END.size();
+        for (const PagePiece& p : pieces) worst += p.is_outside ? 6 * p.text.size() : p.text.size();
+        if (worst > sizeof buf_ - len_) {  // the rare slow way, through the buffer's edge
+            for (const PagePiece& p : pieces)
+                p.is_outside ? put_escaped(p.text) : put_raw(p.text.data(), p.text.size());
             put_raw(LINE_END.data(), LINE_END.size());
             return;
         }
-        for (std::string_view p : parts) {
-            std::memcpy(buf_ + len_, p.data(), p.size());
-            len_ += p.size();
-        }
-        std::memcpy(buf_ + len_, LINE_END.data(), LINE_END.size());
-        len_ += LINE_END.size();
+        char* at = buf_ + len_;
+        for (const PagePiece& p : pieces) at = p.is_outside ? escape_into(at, p.text) : copy_into(at, p.text);
+        at = copy_into(at, LINE_END);
+        len_ = static_cast<std::size_t>(at - buf_);
     }
 
     // Flushes (and closes the file); true when every byte was written.
     bool close();
 
 private:
+    static char* copy_into(char* at, std::string_view text) {
+        std::memcpy(at, text.data(), text.size());
+        return at + text.size();
+    }
+    static char* escape_into(char* at, std::string_view text) {
+        std::size_t i = first_markup_byte(text);
+        at = copy_into(at, head(text, i));
+        for (; i < text.size(); ++i) {
+            const std::string_view entity = html_entity(static_cast<unsigned char>(text[i]));
+            if (entity.empty()) *at++ = text[i];
+            else at = copy_into(at, entity);
+        }
+        return at;
+    }
+
     void flush();
     void put_raw(const char* data, std::size_t size);
 

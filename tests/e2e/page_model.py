@@ -48,24 +48,30 @@ def crlf(text):
     return text.replace(b'\n', b'\r\n')
 
 
+def html(text):
+    """Outside text as the pages write it: & < > " as entities, every other byte as it is."""
+    return (text.replace(b'&', b'&amp;').replace(b'<', b'&lt;').replace(b'>', b'&gt;')
+            .replace(b'"', b'&quot;'))
+
+
 def favorites_page(root, body):
-    return crlf(FAVORITES_HEAD + b'<h1>' + root + b'</h1>\n<div>\n' + body + FAVORITES_FOOT)
+    return crlf(FAVORITES_HEAD + b'<h1>' + html(root) + b'</h1>\n<div>\n' + body + FAVORITES_FOOT)
 
 
 def links_page(input_path, items):
-    return crlf(LINKS_HEAD + b'<h1>' + input_path + LINKS_HEADING_TAIL + items + LINKS_FOOT)
+    return crlf(LINKS_HEAD + b'<h1>' + html(input_path) + LINKS_HEADING_TAIL + items + LINKS_FOOT)
 
 
 def shortcut_item(address, title):
-    return b'<li><a href="' + address + b'">' + title + b'</a></li>\n'
+    return b'<li><a href="' + html(address) + b'">' + html(title) + b'</a></li>\n'
 
 
 def section(name):
-    return b'<div class="dir"><span class="dir">' + name + b'</span>\n'
+    return b'<div class="dir"><span class="dir">' + html(name) + b'</span>\n'
 
 
 def link_item(scheme, address):
-    return b'<li><a href="' + scheme + address + b'">' + scheme + address + b'</a></li>\n'
+    return b'<li><a href="' + scheme + html(address) + b'">' + scheme + html(address) + b'</a></li>\n'
 
 
 # ---- reading rules --------------------------------------------------------
@@ -135,8 +141,9 @@ def is_address_byte(b):
     return 0x21 <= b <= 0x7E and b not in URL_DELIMITERS
 
 
-def line_links(line):
-    items = b''
+def line_addresses(line):
+    """(scheme, address) of every address of one read, in the order listed."""
+    found = []
     for scheme in (b'http://', b'https://'):
         text = line
         while True:
@@ -148,12 +155,16 @@ def line_links(line):
             while n < len(address) and is_address_byte(address[n]):
                 n += 1
             text = address[n:]
-            items += link_item(scheme, address[:n])
-    return items
+            found.append((scheme, address[:n]))
+    return found
+
+
+def text_addresses(data):
+    return [a for r in reads(data) for a in line_addresses(c_string(r))]
 
 
 def text_links(data):
-    return b''.join(line_links(c_string(r)) for r in reads(data))
+    return b''.join(link_item(scheme, address) for scheme, address in text_addresses(data))
 
 
 def read_shortcut(path):

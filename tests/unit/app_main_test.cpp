@@ -27,8 +27,8 @@ std::string links_page(std::string_view input, std::string_view items) {
 }
 
 std::string link(std::string_view scheme, std::string_view address) {
-    return "<li><a href=\"" + std::string(scheme) + std::string(address) + "\">" + std::string(scheme) +
-           std::string(address) + "</a></li>\n";
+    return "<li><a href=\"" + std::string(scheme) + html(address) + "\">" + std::string(scheme) + html(address) +
+           "</a></li>\n";
 }
 
 struct Written {
@@ -218,6 +218,19 @@ const RunCase RUN_CASES[] = {
      at("dir"),
      0,
      {{"desk/kobu.html", favorites_listed("dir")}}},
+    {"a root heading from outside is escaped",
+     [](World& w) { w.system.file(w.path("My&section/News.url"), "URL=http://news.example/\r\n"); }, at("My&section"),
+     0, {{"desk/kobu.html", [](const World& w) {
+              return favorites_page(w.path("My&section"), "<ul>\n" + item("http://news.example/", "News") + "</ul>\n</div>\n");
+          }}}},
+    {"a links page heading from outside is escaped",
+     [](World& w) { w.system.file(w.path("in/a&b.txt"), "http://x/?a=1&b=2\n"); }, at("in/a&b.txt"), 0,
+     {{"in/a&b.txt.html", [](const World& w) {
+           std::string page = links_page(w.path("in/a&b.txt"), link("http://", "x/?a=1&b=2"));
+           EXPECT_NE(page.find("a&amp;b.txt \x82\xa9"), std::string::npos);
+           EXPECT_NE(page.find("\"http://x/?a=1&amp;b=2\""), std::string::npos);
+           return page;
+       }}}},
     {"an argument that names nothing lists Favorites",
      one_favorite,
      at("missing.txt"),

@@ -103,6 +103,23 @@ const TreeCase TREE_CASES[] = {
          return "<ul>\n" + item("", "broken") + item("", "cut") + item("", "pipe") + item("", "dangling") +
                 item("", "none") + "</ul>\n</div>\n";
      }},
+    {"names and addresses are written with & < > \" as entities, Shift_JIS as it is",
+     [](World& w) {
+         w.system.file(w.path("fav/Tips &para tricks.url"), "URL=x\"><script>alert(1)</script>\r\n");
+         w.system.file(w.path("fav/q.url"), "URL=http://a.example/?q=\"two words\"&x=1\r\n");
+         w.system.file(w.path("fav/Sales&region/\x83\x5C\x83\x74\x83\x67.url"), "URL=javascript:alert('<b>')\r\n");
+     },
+     "fav",
+     [](const World&) {
+         return std::string(
+             "<ul>\n"
+             "<li><a href=\"x&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;\">Tips &amp;para tricks</a></li>\n"
+             "<li><a href=\"http://a.example/?q=&quot;two words&quot;&amp;x=1\">q</a></li>\n"
+             "</ul>\n"
+             "<div class=\"dir\"><span class=\"dir\">Sales&amp;region</span>\n"
+             "<ul>\n<li><a href=\"javascript:alert('&lt;b&gt;')\">\x83\x5C\x83\x74\x83\x67</a></li>\n</ul>\n"
+             "</div>\n</div>\n");
+     }},
     {"a folder that does not exist gives only its end", [](World&) {}, "fav/missing",
      [](const World&) { return std::string("</div>\n"); }},
 };

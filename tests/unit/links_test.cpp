@@ -13,7 +13,7 @@ std::string items(const std::string& line) {
 }
 
 std::string item(const std::string& scheme, const std::string& address) {
-    return "<li><a href=\"" + scheme + address + "\">" + scheme + address + "</a></li>\r\n";
+    return "<li><a href=\"" + scheme + html(address) + "\">" + scheme + html(address) + "</a></li>\r\n";
 }
 std::string http(const std::string& a) { return item("http://", a); }
 std::string https(const std::string& a) { return item("https://", a); }
@@ -41,6 +41,14 @@ TEST(LineLinks, Cases) {
         {"httphttp://a", http("a")},
     };
     for (const auto& [line, expected] : cases) EXPECT_EQ(items(line), expected) << testing::PrintToString(line);
+}
+
+// "&" is the one byte of the four that an address holds: it is written as
+// an entity, so "&copy=2" shows as written and the link still goes to "&copy=2".
+TEST(LineLinks, AmpersandIsWrittenAsAnEntity) {
+    EXPECT_EQ(items("http://a/?x=1&copy=2&notify=yes"),
+              "<li><a href=\"http://a/?x=1&amp;copy=2&amp;notify=yes\">http://a/?x=1&amp;copy=2&amp;notify=yes</a></li>\r\n");
+    EXPECT_EQ(items("https://&&"), "<li><a href=\"https://&amp;&amp;\">https://&amp;&amp;</a></li>\r\n");
 }
 
 TEST(LineLinks, DelimiterSetInItsOrder) {

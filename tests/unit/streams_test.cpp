@@ -69,6 +69,20 @@ TEST(OutputStream, WritesEachLineFeedAsCrLf) {
               expected);
 }
 
+TEST(OutputStream, EscapesOutsideTextOnly) {
+    // 0x95 0x5C is 表; 0x83 0x5C 0x26 is ソ and an '&'.  No entity byte is
+    // ever a trail byte, so Shift_JIS passes untouched.
+    EXPECT_EQ(written_by([](OutputStream& out) {
+                  out.put({"<a href=\"", outside("x\"><script>&<!--"), "\">", outside("\x95\x5C\x83\x5C&"), "</a>\n"});
+              }),
+              "<a href=\"x&quot;&gt;&lt;script&gt;&amp;&lt;!--\">\x95\x5C\x83\x5C&amp;</a>\r\n");
+    EXPECT_EQ(written_by([](OutputStream& out) { out.put_escaped("a\nb&"); }), "a\r\nb&amp;");
+    EXPECT_EQ(written_by([](OutputStream& out) { out.put_line({"<li>", outside("a<b"), "</li>"}); }),
+              "<li>a&lt;b</li>\r\n");
+    EXPECT_EQ(written_by([](OutputStream& out) { out.put_line({"<li>", outside("plain"), "</li>"}); }),
+              "<li>plain</li>\r\n");
+}
+
 TEST(OutputStream, ReportsAFailedWrite) {
     fake::System system(fake::Flavour::posix);
     system.disk_space(5);

@@ -51,3 +51,18 @@ std::string written_by(Write write) {
     out.close();
     return text;
 }
+
+// Outside text as a page shows it: & < > " as entities, every other byte as it is.
+inline std::string html(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}

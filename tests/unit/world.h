@@ -60,10 +60,10 @@ inline constexpr fake::Flavour BOTH_FLAVOURS[] = {fake::Flavour::windows, fake::
 
 // Page pieces as the formats give them, before each line feed becomes CR LF.
 inline std::string item(std::string_view address, std::string_view title) {
-    return "<li><a href=\"" + std::string(address) + "\">" + std::string(title) + "</a></li>\n";
+    return "<li><a href=\"" + html(address) + "\">" + html(title) + "</a></li>\n";
 }
 inline std::string section(std::string_view name) {
-    return "<div class=\"dir\"><span class=\"dir\">" + std::string(name) + "</span>\n";
+    return "<div class=\"dir\"><span class=\"dir\">" + html(name) + "</span>\n";
 }
 inline std::string crlf(std::string_view text) {
     std::string out;
@@ -74,6 +74,6 @@ inline std::string crlf(std::string_view text) {
 // The whole favorites page for a listing root and the body of its tree.
 inline std::string favorites_page(std::string_view root, std::string_view body) {
     return written_by([](OutputStream& out) { write_favorites_head(out); }) +
-           crlf("<h1>" + std::string(root) + "</h1>\n<div>\n" + std::string(body)) +
+           crlf("<h1>" + html(root) + "</h1>\n<div>\n" + std::string(body)) +
            written_by([](OutputStream& out) { write_favorites_foot(out); });
 }
