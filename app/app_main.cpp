@@ -1,6 +1,7 @@
 #include "app/app.h"
 #include "favorites/favorites_page.h"
 #include "links/links_page.h"
+#include "platform/page_file.h"
 #include "platform/platform.h"
 
 namespace {
@@ -61,12 +62,13 @@ bool write_links_page_of(const char* input) {
 }
 
 // Where the favorites page goes: the Desktop, else the program's folder;
-// kobu.txt beside the program may name another path.  A path that would not
+// kobu.txt beside the program (its path goes to `configuration`) may name
+// another path.  A path that would not
 // fit is refused, never cut short.
-bool favorites_output_path(const ProgramLocation& program, char (&output)[PATH_BUFFER]) {
+bool favorites_output_path(const ProgramLocation& program, char (&configuration)[PATH_BUFFER],
+                           char (&output)[PATH_BUFFER]) {
     char desktop[PATH_BUFFER];
     char default_output[PATH_BUFFER];
-    char configuration[PATH_BUFFER];
     const bool fits =
         get_shell_folder("Desktop", desktop) == 0
             ? concat_text(default_output, {desktop, platform::separator(), "kobu.html"})
@@ -75,12 +77,12 @@ bool favorites_output_path(const ProgramLocation& program, char (&output)[PATH_B
            platform::read_profile_string(configuration, "kobu", "html", default_output, output, sizeof output);
 }
 
-// Writes the favorites page of `listing_root` to `output_path`; false unless
-// every byte of it was written.
-bool write_favorites_page(const char* output_path, const char* listing_root) {
-    platform::FileHandle file = platform::create_for_writing(output_path);
-    if (file == platform::NO_FILE) return false;
-    OutputStream out(file);
+// Writes the favorites page of `listing_root` to `output_path`, never over
+// `configuration`; false unless every byte of it was written.
+bool write_favorites_page(const char* output_path, const char* listing_root, const char* configuration) {
+    PageFile page;
+    if (!page.begin(output_path, {configuration})) return false;
+    OutputStream& out = page.out();
     write_favorites_head(out);
     write_root_heading(out, listing_root);
     // Without any folder to list the page keeps its heading and an empty
@@ -88,7 +90,7 @@ bool write_favorites_page(const char* output_path, const char* listing_root) {
     if (listing_root[0] != '\0') write_folder_tree(out, listing_root);
     else out.put("</div>\n");
     write_favorites_foot(out);
-    return out.close();
+    return page.commit();
 }
 
 }  // namespace
@@ -108,9 +110,10 @@ int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, 
     if (names_a_file(resolved)) return write_links_page_of(resolved) ? 0 : 1;
 
     ProgramLocation program{};
+    char configuration[PATH_BUFFER];
     char output[PATH_BUFFER];
-    if (!locate_program(program) || !favorites_output_path(program, output)) return 1;
-    if (!write_favorites_page(output, resolved[0] != '\0' ? resolved : favorites)) return 1;
+    if (!locate_program(program) || !favorites_output_path(program, configuration, output)) return 1;
+    if (!write_favorites_page(output, resolved[0] != '\0' ? resolved : favorites, configuration)) return 1;
     if (open_after) platform::shell_open(output);
     return 0;
 }

@@ -1,24 +1,11 @@
 #include "app/app.h"
 #include "platform/platform.h"
 
-namespace {
-
-// The long name of the entry `path` names, when a search finds it.
-bool long_name(const char* path, char (&name)[PATH_BUFFER]) {
-    platform::FolderSearch search;
-    platform::FolderEntry entry{};
-    if (!platform::begin_folder_search(search, path, entry)) return false;
-    platform::end_folder_search(search);
-    return copy_text(name, entry.name);
-}
-
-}  // namespace
-
 int expand_long_path(const char* argument, char* destination, std::size_t capacity) {
     char path[PATH_BUFFER];
     char result[PATH_BUFFER] = "";
     char name[PATH_BUFFER];
-    if (!copy_text(path, text_of(argument)) || !long_name(path, name)) return 0;
+    if (!copy_text(path, text_of(argument)) || !platform::long_name_of(path, name)) return 0;
 
     // Puts a component in front of the long form built so far.
     auto prepend = [&result](std::string_view component) {
@@ -34,7 +21,7 @@ int expand_long_path(const char* argument, char* destination, std::size_t capaci
         *last = '\0';
         // A component no search can find (a server or share name) stands
         // as typed.
-        if (!long_name(path, name)) {
+        if (!platform::long_name_of(path, name)) {
             const char* before = platform::find_last_separator(path);
             copy_text(name, text_of(before ? before + 1 : path));
         }

@@ -27,21 +27,49 @@ constexpr std::string_view FAVORITES_HEAD =
     "</head>\n"
     "<body>\n";
 
-// Deepest chain of nested folders a PATH_BUFFER can name (each level adds a
-// separator and at least one byte).
-constexpr int MAX_DEPTH = PATH_BUFFER / 2 + 1;
+// The folders entered so far in this run, by identity, in a fixed table
+// (open addressing): a folder met again, through a link anywhere in the walk,
+// keeps its heading and an empty section, so the page grows with the entries
+// of the tree and a cycle or a diamond of links is walked once.  Each slot
+// carries the run it belongs to, so a new run needs no clearing.
+class EnteredFolders {
+public:
+    static constexpr std::size_t CAPACITY = std::size_t{1} << 15;
 
-// The folders being listed, from the root down to the current one.
-struct DescentPath {
-    platform::FolderIdentity ids[MAX_DEPTH];
-    int depth = 0;
-
-    bool contains(const platform::FolderIdentity& id) const {
-        for (int i = 0; i < depth; ++i)
-            if (ids[i].volume == id.volume && ids[i].index == id.index) return true;
-        return false;
+    void start() {
+        ++run_;
+        count_ = 0;
     }
+    // False when `id` was entered before.  Once the table is full, nothing
+    // new is remembered and `room` turns false.
+    bool enter(const platform::FileIdentity& id) {
+        std::size_t i = slot_of(id);
+        for (; slots_[i].run == run_; i = (i + 1) & (CAPACITY - 1))
+            if (slots_[i].id == id) return false;
+        if (count_ + 1 < CAPACITY) {
+            slots_[i] = {id, run_};
+            ++count_;
+        }
+        return true;
+    }
+    bool room() const { return count_ + 1 < CAPACITY; }
+
+private:
+    static std::size_t slot_of(const platform::FileIdentity& id) {
+        std::uint64_t h = (id.index ^ (id.volume * 0x9E3779B97F4A7C15u)) * 0xBF58476D1CE4E5B9u;
+        return static_cast<std::size_t>(h >> 40) & (CAPACITY - 1);
+    }
+
+    struct Slot {
+        platform::FileIdentity id;
+        std::uint32_t run;
+    };
+    Slot slots_[CAPACITY];
+    std::uint32_t run_ = 0;
+    std::size_t count_ = 0;
 };
+
+EnteredFolders entered;
 
 // Joins folder and entry name as "folder<sep>name".
 bool join_entry(char (&joined)[PATH_BUFFER], const char* folder, const char* name) {
@@ -61,7 +89,7 @@ bool for_each_entry(const char* pattern, Visit visit) {
     return true;
 }
 
-void write_tree(OutputStream& out, const char* folder, DescentPath& path);
+void write_tree(OutputStream& out, const char* folder, bool through_link);
 
 void write_shortcut_pass(OutputStream& out, const char* folder, const char* pattern) {
     bool listed = false;
@@ -80,28 +108,31 @@ void write_shortcut_pass(OutputStream& out, const char* folder, const char* patt
     if (listed) out.put("</ul>\n");
 }
 
-void write_subfolder_pass(OutputStream& out, const char* folder, const char* pattern, DescentPath& path) {
+void write_subfolder_pass(OutputStream& out, const char* folder, const char* pattern) {
     for_each_entry(pattern, [&](const platform::FolderEntry& entry) {
         if (!(entry.attributes & platform::ATTRIBUTE_DIRECTORY)) return;
         if (std::strcmp(entry.name, ".") == 0 || std::strcmp(entry.name, "..") == 0) return;
         char joined[PATH_BUFFER];
         if (!join_entry(joined, folder, entry.name)) return;  // cannot be named: skipped
         out.put({"<div class=\"dir\"><span class=\"dir\">", outside(entry.name), "</span>\n"});
-        write_tree(out, joined, path);
+        write_tree(out, joined, (entry.attributes & platform::ATTRIBUTE_LINK) != 0);
     });
 }
 
-void write_tree(OutputStream& out, const char* folder, DescentPath& path) {
-    // A folder met again through a link further up keeps its (empty) section
-    // but is not entered a second time.
-    platform::FolderIdentity id;
-    bool known = platform::folder_identity(folder, id);
-    if (known && path.contains(id)) {
+void write_tree(OutputStream& out, const char* folder, bool through_link) {
+    // A folder met again keeps its (empty) section but is not entered a
+    // second time.  With the table full, a folder reached through a link is
+    // not entered at all; one reached without a link can be reached only once.
+    platform::FileIdentity id;
+    const bool known = platform::file_identity(folder, id);
+    if (known ? !entered.enter(id) : through_link) {
         out.put("</div>\n");
         return;
     }
-    bool pushed = known && path.depth < MAX_DEPTH;
-    if (pushed) path.ids[path.depth++] = id;
+    if (through_link && !entered.room()) {
+        out.put("</div>\n");
+        return;
+    }
 
     // The folder without one trailing separator; a double-byte character
     // ending in the separator's byte value is not a separator.
@@ -114,10 +145,8 @@ void write_tree(OutputStream& out, const char* folder, DescentPath& path) {
     bool shortcut_fits = folder_fits && concat_text(shortcut_pattern, {folder_pattern, ".url"});
 
     if (shortcut_fits) write_shortcut_pass(out, folder, shortcut_pattern);
-    if (folder_fits) write_subfolder_pass(out, folder, folder_pattern, path);
+    if (folder_fits) write_subfolder_pass(out, folder, folder_pattern);
     out.put("</div>\n");
-
-    if (pushed) --path.depth;
 }
 
 }  // namespace
@@ -131,8 +160,8 @@ void write_root_heading(OutputStream& out, const char* listing_root) {
 void write_favorites_foot(OutputStream& out) { out.put("</body>\n</html>"); }
 
 int write_folder_tree(OutputStream& out, const char* folder) {
-    DescentPath path;
-    write_tree(out, folder, path);
+    entered.start();
+    write_tree(out, folder, false);
     return 0;
 }
 
@@ -151,6 +180,8 @@ void scan_shortcut_lines(LineReader& reader, char* url, std::size_t cap) {
 const char* read_shortcut_url(const char* path) {
     static char url[LINE_BUFFER];
     url[0] = '\0';
-    with_file_lines(path, [](LineReader& reader) { scan_shortcut_lines(reader, url, sizeof url); });
+    // Only the start of a file is read: a shortcut is a few hundred bytes, and
+    // a huge (or sparse) file named like one must not hold up the run.
+    with_file_lines(path, SMALL_FILE_LIMIT, [](LineReader& reader) { scan_shortcut_lines(reader, url, sizeof url); });
     return url;
 }

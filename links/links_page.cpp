@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/page_file.h"
 #include "platform/platform.h"
 #include "sjis/sjis.h"
 
@@ -86,17 +87,15 @@ int extract_links(const char* input_path, const char* output_path) {
     if (!copy_text(input, text_of(input_path)) || !copy_text(output, text_of(output_path))) return 1;
     platform::FileHandle in = platform::open_for_reading(input);
     if (in == platform::NO_FILE) return 1;
-    platform::FileHandle file = platform::create_for_writing(output);
-    if (file == platform::NO_FILE) {
-        platform::close_file(in);
-        return 1;
+    PageFile page;
+    bool written = false;
+    if (page.begin(output, {input})) {
+        static char storage[1 << 16];
+        LineReader reader(in, storage, sizeof storage);
+        write_links_page(page.out(), reader, input);
+        // A page cut short by a read error does not replace the old one.
+        written = !reader.failed() && page.commit();
     }
-
-    OutputStream out(file);
-    static char storage[1 << 16];
-    LineReader reader(in, storage, sizeof storage);
-    write_links_page(out, reader, input);
-    const bool written = out.close();
     platform::close_file(in);
-    return written && !reader.failed() ? 0 : 1;
+    return written ? 0 : 1;
 }

@@ -26,6 +26,6 @@ void write_links_page(OutputStream& out, LineReader& reader, const char* input_p
 
 // Scans `input_path` and writes its links page to `output_path`.  0 when the
 // page was written completely; 1 when the input could not be opened or read,
-// or the output could not be created or written.  No output file is created
-// when the input cannot be opened.
+// or the page could not be written: then any old page stays as it was.  The
+// page never replaces the input itself (or a file linked to it).
 int extract_links(const char* input_path, const char* output_path);

@@ -13,6 +13,11 @@
 
 // A full path including its terminating NUL.
 inline constexpr std::size_t PATH_BUFFER = 260;
+// The most bytes read of a small file that a run only consults: a shortcut
+// is read no further, and a larger configuration file counts as absent, so
+// that a huge or sparse file can never hold up a run.
+inline constexpr unsigned long long SMALL_FILE_LIMIT = 64 * 1024;
+
 // One line read from a file (at most 5119 bytes) including its NUL.
 inline constexpr std::size_t LINE_BUFFER = 5120;
 

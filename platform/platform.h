@@ -58,6 +58,8 @@ bool read_profile_string(const char* file, const char* section, const char* key,
 
 inline constexpr std::uint32_t ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr std::uint32_t ATTRIBUTE_NORMAL = 0x80;
+// The entry is a link (a symbolic link, a junction); the other flags are its target's.
+inline constexpr std::uint32_t ATTRIBUTE_LINK = 0x400;
 inline constexpr std::uint32_t ATTRIBUTES_INVALID = 0xFFFFFFFFu;
 
 // The attribute flags of `path`, or ATTRIBUTES_INVALID when it cannot be
@@ -78,6 +80,11 @@ struct FolderSearch {
     char wildcard[PATH_BUFFER];
 };
 
+// The long name of the entry that `path` names, as stored (its last
+// component may hold the wildcards '*' and '?': the first match).  On POSIX
+// an entry named exactly as the last component wins over wildcard matching.
+bool long_name_of(const char* path, char (&name)[PATH_BUFFER]);
+
 // Starts a search for `pattern` (a folder, a separator, then a name that may
 // hold '*' and '?', letter case ignored).  On a match fills `entry` and
 // returns true; the search must then be ended with end_folder_search.
@@ -85,12 +92,18 @@ bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry&
 bool next_folder_entry(FolderSearch& search, FolderEntry& entry);
 void end_folder_search(FolderSearch& search);
 
-// Identity of a folder, for spotting a folder met again through a link.
-struct FolderIdentity {
+// Identity of a file or folder (through links): the same for every name of
+// it, hard and symbolic links included.
+struct FileIdentity {
     std::uint64_t volume;
     std::uint64_t index;
+    bool operator==(const FileIdentity& o) const { return volume == o.volume && index == o.index; }
 };
-bool folder_identity(const char* path, FolderIdentity& id);
+bool file_identity(const char* path, FileIdentity& id);
+
+// What a path names, through links.
+enum class EntryType { none, file, folder, other };  // other: a device, a pipe, ...
+EntryType entry_type(const char* path);
 
 // ---- Byte files --------------------------------------------------------
 
@@ -98,16 +111,36 @@ using FileHandle = std::intptr_t;
 inline constexpr FileHandle NO_FILE = -1;
 
 // Opens a regular file for reading; anything else (a folder, a pipe, a
-// device) is refused so that a read can never block.
+// device) is refused, and never opened, so that a read can never block.
 FileHandle open_for_reading(const char* path);
-// Creates or truncates `path` for writing.
-FileHandle create_for_writing(const char* path);
+// The size of an open file in bytes.
+std::uint64_t file_size(FileHandle file);
 // Reads up to `size` bytes: the count, 0 at the end of the file, -1 on error.
 long read_bytes(FileHandle file, char* buffer, std::size_t size);
 // Writes all `size` bytes, or fails.
 bool write_bytes(FileHandle file, const char* data, std::size_t size);
 // Closes the file; false when the system reports a failure.
 bool close_file(FileHandle file);
+
+// ---- Replacing a page --------------------------------------------------
+
+// The path a page written to `path` really replaces: through symbolic links
+// on POSIX (the link stays), `path` itself on Windows.
+bool page_target(const char* path, char* out, std::size_t cap);
+// True when the existing file `path` may be replaced by this process.
+bool may_replace(const char* path);
+// Creates `path`, which must not exist yet, for writing.  Until it is
+// replaced over its target or removed, it is removed should the run be
+// stopped (where the system lets the program know).
+FileHandle create_new_file(const char* path);
+// Puts what was written to the file on the disk.
+bool sync_file(FileHandle file);
+// Moves `from` over `to` in one step, replacing `to` if it exists (keeping
+// its permission bits on POSIX).
+bool replace_file(const char* from, const char* to);
+bool remove_file(const char* path);
+// A number that tells this run from any other running at the same time.
+unsigned long process_id();
 
 // ---- Shell -------------------------------------------------------------
 

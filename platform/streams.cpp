@@ -4,10 +4,6 @@
 
 namespace {
 
-long read_file_source(void* context, char* buffer, std::size_t size) {
-    return platform::read_bytes(*static_cast<platform::FileHandle*>(context), buffer, size);
-}
-
 bool write_file_sink(void* context, const char* data, std::size_t size) {
     return platform::write_bytes(*static_cast<platform::FileHandle*>(context), data, size);
 }
@@ -17,8 +13,17 @@ bool write_file_sink(void* context, const char* data, std::size_t size) {
 LineReader::LineReader(ByteSource source, void* context, char* storage, std::size_t capacity)
     : source_(source), context_(context), buf_(storage), cap_(capacity) {}
 
-LineReader::LineReader(platform::FileHandle file, char* storage, std::size_t capacity)
-    : source_(read_file_source), context_(&file_), file_(file), buf_(storage), cap_(capacity) {}
+LineReader::LineReader(platform::FileHandle file, char* storage, std::size_t capacity, std::uint64_t limit)
+    : source_(&LineReader::read_file), context_(this), file_(file), remaining_(limit), buf_(storage), cap_(capacity) {}
+
+long LineReader::read_file(void* context, char* buffer, std::size_t size) {
+    auto* self = static_cast<LineReader*>(context);
+    if (self->remaining_ < size) size = static_cast<std::size_t>(self->remaining_);
+    if (size == 0) return 0;
+    long n = platform::read_bytes(self->file_, buffer, size);
+    if (n > 0) self->remaining_ -= static_cast<std::uint64_t>(n);
+    return n;
+}
 
 void LineReader::fill() {
     // Keep what is left at the front, then read until a whole window of

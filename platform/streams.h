@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -27,8 +28,9 @@ public:
     // `storage` must hold at least 2 * LINE_BUFFER bytes; more means fewer
     // system reads.
     LineReader(ByteSource source, void* context, char* storage, std::size_t capacity);
-    // Reads from an open file.
-    LineReader(platform::FileHandle file, char* storage, std::size_t capacity);
+    // Reads from an open file, at most `limit` bytes of it.
+    LineReader(platform::FileHandle file, char* storage, std::size_t capacity,
+               std::uint64_t limit = static_cast<std::uint64_t>(-1));
 
     // The next read, or false at the end of input.  The view points into
     // the storage and stays valid until the next call.
@@ -42,7 +44,10 @@ private:
 
     ByteSource source_;
     void* context_;
+    static long read_file(void* context, char* buffer, std::size_t size);
+
     platform::FileHandle file_ = platform::NO_FILE;
+    std::uint64_t remaining_ = 0;  // of the file's bytes that may still be read
     char* buf_;
     std::size_t cap_;
     std::size_t pos_ = 0;
@@ -57,17 +62,33 @@ inline std::string_view up_to_nul(std::string_view s) {
     return n == std::string_view::npos ? s : head(s, n);
 }
 
-// Reads the file at `path` line by line through `visit(LineReader&)`; false
-// when it cannot be opened.
+// Reads the first `limit` bytes of the file at `path` line by line through
+// `visit(LineReader&)`; false when it cannot be opened.
 template <typename Visit>
-bool with_file_lines(const char* path, Visit visit) {
+bool with_file_lines(const char* path, std::uint64_t limit, Visit visit) {
     platform::FileHandle file = platform::open_for_reading(path);
     if (file == platform::NO_FILE) return false;
     char storage[2 * LINE_BUFFER];
-    LineReader reader(file, storage, sizeof storage);
+    LineReader reader(file, storage, sizeof storage, limit);
     visit(reader);
     platform::close_file(file);
     return true;
+}
+
+// The same for a small file read whole: false, without `visit`, when the
+// file cannot be opened or is larger than SMALL_FILE_LIMIT.
+template <typename Visit>
+bool with_small_file_lines(const char* path, Visit visit) {
+    platform::FileHandle file = platform::open_for_reading(path);
+    if (file == platform::NO_FILE) return false;
+    const bool small = platform::file_size(file) <= SMALL_FILE_LIMIT;
+    if (small) {
+        char storage[2 * LINE_BUFFER];
+        LineReader reader(file, storage, sizeof storage, SMALL_FILE_LIMIT);
+        visit(reader);
+    }
+    platform::close_file(file);
+    return small;
 }
 
 // Page text that comes from outside the program (a file or folder name, a

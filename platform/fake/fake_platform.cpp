@@ -25,6 +25,10 @@ struct Node {
     std::uint64_t id = 0;
     bool read_only = false;
     std::size_t fail_after = std::string::npos;
+    unsigned mode = 0644;
+    std::uint64_t sparse_size = 0;  // a file this large that holds only `data` (then zeros)
+
+    std::uint64_t size() const { return sparse_size > data.size() ? sparse_size : data.size(); }
 };
 
 struct System::Open {
@@ -180,6 +184,35 @@ Node* System::make(std::string_view path, int kind) {
     return node;
 }
 
+void System::detach(Node* node) {
+    // A detached node stays alive while the system does, so open files keep working.
+    auto& siblings = node->parent->children;
+    for (auto it = siblings.begin(); it != siblings.end(); ++it) {
+        if (it->get() == node) {
+            detached_.push_back(std::move(*it));
+            siblings.erase(it);
+            return;
+        }
+    }
+}
+
+void System::move(Node* node, Node* parent, std::string name) {
+    detach(node);
+    for (auto it = detached_.begin(); it != detached_.end(); ++it) {
+        if (it->get() == node) {
+            node->name = std::move(name);
+            node->parent = parent;
+            parent->children.push_back(std::move(*it));
+            detached_.erase(it);
+            return;
+        }
+    }
+}
+
+void System::sparse(std::string_view path, std::uint64_t size) { find(path, true)->sparse_size = size; }
+void System::mode(std::string_view path, unsigned bits) { find(path, true)->mode = bits; }
+unsigned System::mode_of(std::string_view path) const { return find(path, true)->mode; }
+
 Node* System::add_child(Node* parent, std::string name, int kind) {
     auto child = std::make_unique<Node>();
     child->kind = kind;
@@ -272,10 +305,10 @@ struct Search {
     std::size_t next = 0;
 };
 
-FolderEntry entry_for(std::string_view name, const Node* target) {
+FolderEntry entry_for(std::string_view name, const Node* target, bool link) {
     FolderEntry e{};
     copy_text_cut(e.name, sizeof e.name, name);
-    e.attributes = is_folder(target) ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_NORMAL;
+    e.attributes = (is_folder(target) ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_NORMAL) | (link ? ATTRIBUTE_LINK : 0);
     return e;
 }
 
@@ -317,6 +350,19 @@ std::uint32_t file_attributes(const char* path) {
     return is_folder(n) ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_NORMAL;
 }
 
+bool long_name_of(const char* path, char (&name)[PATH_BUFFER]) {
+    // POSIX: an entry named exactly as the last component is that entry.
+    const char* last = find_last_separator(path);
+    const std::string_view component = text_of(last ? last + 1 : path);
+    if (component.empty()) return false;
+    if (!windows() && current().find(path, false) != nullptr) return copy_text(name, component);
+    FolderSearch search;
+    FolderEntry entry{};
+    if (!begin_folder_search(search, path, entry)) return false;
+    end_folder_search(search);
+    return copy_text(name, text_of(entry.name));
+}
+
 bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry& entry) {
     search.handle = nullptr;
     std::string_view p = pattern;
@@ -336,26 +382,18 @@ bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry&
 
     auto* s = new Search;
     const bool dots = !windows() || dir->parent != nullptr;
-    auto consider = [&](std::string_view entry_name, std::string_view alias, const Node* target) {
+    auto consider = [&](std::string_view entry_name, std::string_view alias, const Node* target, bool link) {
         bool match = wildcard_match(name, entry_name) || (windows() && !alias.empty() && wildcard_match(name, alias));
-        if (match) s->entries.push_back(entry_for(entry_name, target));
+        if (match) s->entries.push_back(entry_for(entry_name, target, link));
     };
     auto target_of = [&](const Node* c) {
         return c->kind == fake::LINK ? current().find(folder + std::string(separator()) + c->name, true) : c;
     };
-    if (!has_wildcard(name) && !windows()) {
-        // A plain name is that entry when it exists as spelled.
-        for (const auto& c : dir->children)
-            if (c->name == name) s->entries.push_back(entry_for(c->name, target_of(c.get())));
+    if (dots) {
+        consider(".", "", dir, false);
+        consider("..", "", dir->parent != nullptr ? dir->parent : dir, false);
     }
-    if (s->entries.empty()) {
-        if (dots) {
-            consider(".", "", dir);
-            consider("..", "", dir->parent != nullptr ? dir->parent : dir);
-        }
-        for (const auto& c : dir->children) consider(c->name, c->alias, target_of(c.get()));
-    }
-    if (!has_wildcard(name) && windows() && s->entries.size() > 1) s->entries.resize(1);
+    for (const auto& c : dir->children) consider(c->name, c->alias, target_of(c.get()), c->kind == fake::LINK);
     if (s->entries.empty()) {
         delete s;
         return false;
@@ -376,7 +414,7 @@ void end_folder_search(FolderSearch& search) {
     search.handle = nullptr;
 }
 
-bool folder_identity(const char* path, FolderIdentity& id) {
+bool file_identity(const char* path, FileIdentity& id) {
     const Node* n = current().find(path, true);
     if (n == nullptr) return false;
     id.volume = 1;
@@ -384,21 +422,20 @@ bool folder_identity(const char* path, FolderIdentity& id) {
     return true;
 }
 
+EntryType entry_type(const char* path) {
+    const Node* n = current().find(path, true);
+    if (n == nullptr) return EntryType::none;
+    return n->kind == fake::FILE ? EntryType::file : n->kind == fake::FOLDER ? EntryType::folder : EntryType::other;
+}
+
 FileHandle open_for_reading(const char* path) {
     Node* n = current().find(path, true);
     return n != nullptr && n->kind == fake::FILE ? add_open(n) : NO_FILE;
 }
 
-FileHandle create_for_writing(const char* path) {
-    Node* n = current().find(path, true);
-    if (n != nullptr) {
-        if (n->kind != fake::FILE || n->read_only) return NO_FILE;
-        n->data.clear();
-        return add_open(n);
-    }
-    std::string name;
-    Node* parent = current().parent_for_new(path, name);
-    return parent != nullptr ? add_open(current().add_child(parent, name, fake::FILE)) : NO_FILE;
+std::uint64_t file_size(FileHandle file) {
+    fake::System::Open* o = open_of(file);
+    return o != nullptr ? o->node->size() : 0;
 }
 
 long read_bytes(FileHandle file, char* buffer, std::size_t size) {
@@ -407,9 +444,20 @@ long read_bytes(FileHandle file, char* buffer, std::size_t size) {
     const std::string& data = o->node->data;
     std::size_t end = std::min(data.size(), o->node->fail_after);
     if (o->pos >= end && end < data.size()) return -1;
+    if (o->node->sparse_size > data.size()) {
+        // The rest of a sparse file reads as zeros.
+        if (o->pos >= o->node->sparse_size) return 0;
+        const std::uint64_t left = o->node->sparse_size - o->pos;
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, left));
+        for (std::size_t i = 0; i < n; ++i) buffer[i] = o->pos + i < data.size() ? data[o->pos + i] : '\0';
+        o->pos += n;
+        current().bytes_read += n;
+        return static_cast<long>(n);
+    }
     std::size_t n = std::min(size, end - o->pos);
     std::memcpy(buffer, data.data() + o->pos, n);
     o->pos += n;
+    current().bytes_read += n;
     return static_cast<long>(n);
 }
 
@@ -428,6 +476,57 @@ bool close_file(FileHandle file) {
     current().open_table()[static_cast<std::size_t>(file)].reset();
     return true;
 }
+
+bool page_target(const char* path, char* out, std::size_t cap) {
+    // POSIX: through links of the last component, the link staying.
+    std::string at = path;
+    for (int hops = 0; !windows() && hops < 40; ++hops) {
+        const Node* n = current().find(at, false);
+        if (n == nullptr || n->kind != fake::LINK) break;
+        at = n->data;
+    }
+    return copy_text(out, cap, at);
+}
+
+bool may_replace(const char* path) {
+    const Node* n = current().find(path, true);
+    return n != nullptr && !n->read_only;
+}
+
+FileHandle create_new_file(const char* path) {
+    std::string name;
+    Node* parent = current().parent_for_new(path, name);
+    if (parent == nullptr || current().find(path, false) != nullptr || current().refuse_new_files) return NO_FILE;
+    return add_open(current().add_child(parent, name, fake::FILE));
+}
+
+bool sync_file(FileHandle file) { return open_of(file) != nullptr; }
+
+bool replace_file(const char* from, const char* to) {
+    // The entry named `to` itself is replaced, a link included (the way a
+    // rename treats one).
+    Node* source = current().find(from, false);
+    Node* target = current().find(to, false);
+    std::string name;
+    Node* parent = current().parent_for_new(to, name);
+    if (source == nullptr || parent == nullptr || current().refuse_replace) return false;
+    if (target != nullptr) {
+        if ((target->kind != fake::FILE && target->kind != fake::LINK) || target->read_only) return false;
+        source->mode = target->mode;
+        current().detach(target);
+    }
+    current().move(source, parent, name);
+    return true;
+}
+
+bool remove_file(const char* path) {
+    Node* n = current().find(path, false);
+    if (n == nullptr || n->kind == fake::FOLDER) return false;
+    current().detach(n);
+    return true;
+}
+
+unsigned long process_id() { return 4242; }
 
 void shell_open(const char* path) { current().opened.emplace_back(path); }
 

@@ -54,6 +54,14 @@ public:
     void fail_reads_after(std::string_view path, std::size_t bytes);
     // Room left on the disk: writes beyond it fail (a full disk).
     void disk_space(std::size_t bytes) { space_ = bytes; }
+    // A file of `size` bytes that holds its data, then zeros (a sparse file).
+    void sparse(std::string_view path, std::uint64_t size);
+    // POSIX permission bits of a file (0644 when made).
+    void mode(std::string_view path, unsigned bits);
+    unsigned mode_of(std::string_view path) const;
+    bool refuse_new_files = false;  // no file can be created (a folder without write access)
+    bool refuse_replace = false;    // moving one file over another fails
+    std::uint64_t bytes_read = 0;   // by every read so far
 
     bool exists(std::string_view path) const;
     // The contents of a file (empty when there is none).
@@ -76,6 +84,8 @@ public:
     Node* find(std::string_view path, bool follow_last) const;
     Node* parent_for_new(std::string_view path, std::string& name) const;
     Node* add_child(Node* parent, std::string name, int kind);
+    void detach(Node* node);
+    void move(Node* node, Node* parent, std::string name);
     std::vector<std::unique_ptr<Open>>& open_table() { return open_; }
     std::size_t& space() { return space_; }
 
@@ -86,6 +96,7 @@ private:
     Flavour flavour_;
     std::vector<std::unique_ptr<Node>> drives_;  // Windows: one root per drive letter; POSIX: "/"
     std::vector<std::unique_ptr<Open>> open_;
+    std::vector<std::unique_ptr<Node>> detached_;
     std::size_t space_ = static_cast<std::size_t>(-1);
     std::uint64_t next_id_ = 1;
     friend struct Node;

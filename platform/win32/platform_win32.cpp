@@ -83,6 +83,12 @@ bool read_profile_string(const char* file, const char* section, const char* key,
                          std::size_t cap) {
     // One byte more than any path: a value too long for `cap` is seen as
     // such (the call cuts what does not fit) rather than used cut short.
+    // A file larger than any real kobu.txt counts as absent: the profile
+    // call would read it whole.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(file, GetFileExInfoStandard, &data) &&
+        (data.nFileSizeHigh != 0 || data.nFileSizeLow > SMALL_FILE_LIMIT))
+        return copy_text(out, cap, text_of(fallback));
     char value[PATH_BUFFER + 1];
     DWORD n = GetPrivateProfileStringA(section, key, fallback, value, sizeof value, file);
     return n + 1 < sizeof value && copy_text(out, cap, std::string_view(value, n));
@@ -91,6 +97,14 @@ bool read_profile_string(const char* file, const char* section, const char* key,
 std::uint32_t file_attributes(const char* path) {
     if (path[0] == '\0') return ATTRIBUTES_INVALID;
     return GetFileAttributesA(path);
+}
+
+bool long_name_of(const char* path, char (&name)[PATH_BUFFER]) {
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(path, &data);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FindClose(h);
+    return copy_text(name, text_of(data.cFileName));
 }
 
 bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry& entry) {
@@ -115,7 +129,7 @@ void end_folder_search(FolderSearch& search) {
     search.handle = nullptr;
 }
 
-bool folder_identity(const char* path, FolderIdentity& id) {
+bool file_identity(const char* path, FileIdentity& id) {
     HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -126,6 +140,18 @@ bool folder_identity(const char* path, FolderIdentity& id) {
     id.volume = info.dwVolumeSerialNumber;
     id.index = static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
     return true;
+}
+
+EntryType entry_type(const char* path) {
+    const DWORD attributes = path[0] == '\0' ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return EntryType::none;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EntryType::folder;
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return EntryType::file;
+    const DWORD type = GetFileType(h);
+    CloseHandle(h);
+    return type == FILE_TYPE_DISK ? EntryType::file : EntryType::other;
 }
 
 FileHandle open_for_reading(const char* path) {
@@ -140,9 +166,9 @@ FileHandle open_for_reading(const char* path) {
     return file_of(h);
 }
 
-FileHandle create_for_writing(const char* path) {
-    return file_of(
-        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+std::uint64_t file_size(FileHandle file) {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(handle_of(file), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
 }
 
 long read_bytes(FileHandle file, char* buffer, std::size_t size) {
@@ -164,6 +190,60 @@ bool write_bytes(FileHandle file, const char* data, std::size_t size) {
 }
 
 bool close_file(FileHandle file) { return CloseHandle(handle_of(file)) != 0; }
+
+bool page_target(const char* path, char* out, std::size_t cap) { return copy_text(out, cap, text_of(path)); }
+
+bool may_replace(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+namespace {
+
+// The temporary name beside a page may be longer than the ANSI calls take:
+// it is used through the Unicode calls, as an extended-length path.
+constexpr DWORD WIDE_PATH = 1024;
+
+bool wide_path(const char* path, wchar_t (&out)[WIDE_PATH]) {
+    wchar_t given[WIDE_PATH];
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, given, WIDE_PATH) == 0) return false;
+    wchar_t full[WIDE_PATH];
+    const DWORD n = GetFullPathNameW(given, WIDE_PATH, full, nullptr);
+    if (n == 0 || n >= WIDE_PATH) return false;
+    const bool unc = full[0] == L'\\' && full[1] == L'\\';
+    const wchar_t* prefix = unc ? L"\\\\?\\UNC" : L"\\\\?\\";
+    const wchar_t* rest = unc ? full + 1 : full;
+    const std::size_t p = static_cast<std::size_t>(lstrlenW(prefix));
+    const std::size_t r = static_cast<std::size_t>(lstrlenW(rest));
+    if (p + r >= WIDE_PATH) return false;
+    lstrcpyW(out, prefix);
+    lstrcpyW(out + p, rest);
+    return true;
+}
+
+}  // namespace
+
+FileHandle create_new_file(const char* path) {
+    wchar_t wide[WIDE_PATH];
+    if (!wide_path(path, wide)) return NO_FILE;
+    return file_of(CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool sync_file(FileHandle file) { return FlushFileBuffers(handle_of(file)) != 0; }
+
+bool replace_file(const char* from, const char* to) {
+    wchar_t wide_from[WIDE_PATH];
+    wchar_t wide_to[WIDE_PATH];
+    return wide_path(from, wide_from) && wide_path(to, wide_to) &&
+           MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool remove_file(const char* path) {
+    wchar_t wide[WIDE_PATH];
+    return wide_path(path, wide) && DeleteFileW(wide) != 0;
+}
+
+unsigned long process_id() { return GetCurrentProcessId(); }
 
 void shell_open(const char* path) { ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL); }
 

@@ -151,7 +151,8 @@ def hostile_configuration_files(env):
     other = env.host('other.html')
     for kind, (text, target) in enumerate((
             (bytes(range(256)) * 64, page),                                         # binary
-            (b'[kobu]\r\n' + b'; padding\r\n' * 400000 + b'html=' + env.prog(other) + b'\r\n', other),  # huge
+            # larger than 64 KiB: absent, even with the key on its first lines
+            (b'[kobu]\r\nhtml=' + env.prog(other) + b'\r\n' + b'; padding\r\n' * 400000, page),
             (b'html=' + env.prog(other) + b'\n[kobus]\nhtml=' + env.prog(other) + b'\n', page),  # no section
             (b'[kobu\nhtml=' + env.prog(other) + b'\n', page),                      # not a section header
     )):

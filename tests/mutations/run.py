@@ -18,7 +18,7 @@ MUTATIONS = [
     ('folder writer keeps a trailing separator', 'favorites/favorites_page.cpp',
      'if (last != nullptr && last + 1 == folder + base.size()) base.remove_suffix(1);', ''),
     ('links page ignores a read error', 'links/links_page.cpp',
-     'return written && !reader.failed() ? 0 : 1;', 'return written ? 0 : 1;'),
+     'written = !reader.failed() && page.commit();', 'written = page.commit();'),
     ('run goes on without the program path', 'app/app_main.cpp',
      'if (!locate_program(program) || !favorites_output_path(program, output)) return 1;',
      'locate_program(program);\n    if (!favorites_output_path(program, output)) return 1;'),
@@ -38,7 +38,7 @@ MUTATIONS = [
     }
     dst[at] = '\\0';'''),
     ('folder writer enters a folder met again', 'favorites/favorites_page.cpp',
-     'if (known && path.contains(id)) {', 'if (false) {'),
+     'if (known ? !entered.enter(id) : through_link) {', 'if (false) {'),
     ('Ctrl is ignored', 'app/app_main.cpp', 'if (open_after) platform::shell_open(output);', ''),
     ('folder writer enters ".."', 'favorites/favorites_page.cpp',
      'std::strcmp(entry.name, ".") == 0 || std::strcmp(entry.name, "..") == 0',

@@ -172,14 +172,15 @@ const RunCase RUN_CASES[] = {
      none(),
      1,
      {}},
-    {"a full disk ends the run with 1",
+    {"a full disk ends the run with 1 and leaves the old page",
      [](World& w) {
          one_favorite(w);
+         w.system.file(w.path("desk/kobu.html"), "the old page");
          w.system.disk_space(100);
      },
      none(),
      1,
-     {{"desk/kobu.html", std::nullopt}}},
+     {}},
     {"without the program's own path nothing is written",
      [](World& w) {
          one_favorite(w);
@@ -219,18 +220,157 @@ const RunCase RUN_CASES[] = {
      0,
      {{"desk/kobu.html", favorites_listed("dir")}}},
     {"a root heading from outside is escaped",
-     [](World& w) { w.system.file(w.path("My&section/News.url"), "URL=http://news.example/\r\n"); }, at("My&section"),
-     0, {{"desk/kobu.html", [](const World& w) {
-              return favorites_page(w.path("My&section"), "<ul>\n" + item("http://news.example/", "News") + "</ul>\n</div>\n");
-          }}}},
+     [](World& w) { w.system.file(w.path("My&section/News.url"), "URL=http://news.example/\r\n"); },
+     at("My&section"),
+     0,
+     {{"desk/kobu.html",
+       [](const World& w) {
+           return favorites_page(w.path("My&section"),
+                                 "<ul>\n" + item("http://news.example/", "News") + "</ul>\n</div>\n");
+       }}}},
     {"a links page heading from outside is escaped",
-     [](World& w) { w.system.file(w.path("in/a&b.txt"), "http://x/?a=1&b=2\n"); }, at("in/a&b.txt"), 0,
-     {{"in/a&b.txt.html", [](const World& w) {
+     [](World& w) { w.system.file(w.path("in/a&b.txt"), "http://x/?a=1&b=2\n"); },
+     at("in/a&b.txt"),
+     0,
+     {{"in/a&b.txt.html",
+       [](const World& w) {
            std::string page = links_page(w.path("in/a&b.txt"), link("http://", "x/?a=1&b=2"));
            EXPECT_NE(page.find("a&amp;b.txt \x82\xa9"), std::string::npos);
            EXPECT_NE(page.find("\"http://x/?a=1&amp;b=2\""), std::string::npos);
            return page;
        }}}},
+    // ---- pages are replaced, never overwritten in place ----
+    {"an old page is replaced whole",
+     [](World& w) {
+         one_favorite(w);
+         w.system.file(w.path("desk/kobu.html"), "old");
+     },
+     none(),
+     0,
+     {{"desk/kobu.html", favorites_listed()}}},
+    {"a page that cannot be moved over the old one leaves it, and no temporary file",
+     [](World& w) {
+         one_favorite(w);
+         w.system.file(w.path("desk/kobu.html"), "old");
+         w.system.refuse_replace = true;
+     },
+     none(),
+     1,
+     {}},
+    {"a folder where no file can be made", [](World& w) { w.system.refuse_new_files = true; }, none(), 1, {}},
+    {"a temporary name left by another run is passed over",
+     [](World& w) {
+         one_favorite(w);
+         w.system.file(w.path("desk/kobu.html.kobu-4242.tmp"), "left by a run stopped");
+     },
+     none(),
+     0,
+     {{"desk/kobu.html", favorites_listed()}}},
+    {"an output that is a device is never written",
+     [](World& w) { w.system.device(w.path("desk/kobu.html")); },
+     none(),
+     1,
+     {}},
+    {"a links page that is a link to its own input",
+     [](World& w) {
+         links_input(w);
+         w.system.link(w.path("in/links.txt.html"), w.path("in/links.txt"));
+     },
+     at("in/links.txt"),
+     1,
+     {}},
+    {"an input that is a link to its own links page's name",
+     [](World& w) {
+         w.system.file(w.path("in/index.html"), "http://a/\n");
+         w.system.link(w.path("in/index"), w.path("in/index.html"));
+     },
+     at("in/index"),
+     1,
+     {}},
+    {"html= naming kobu.txt itself",
+     [](World& w) { configure(w, "[kobu]\nhtml=" + w.path("tools/kobu.txt") + "\n"); },
+     none(),
+     1,
+     {}},
+    {"html= naming a link to kobu.txt",
+     [](World& w) {
+         w.system.link(w.path("desk/conf.html"), w.path("tools/kobu.txt"));
+         configure(w, "[kobu]\nhtml=" + w.path("desk/conf.html") + "\n");
+     },
+     none(),
+     1,
+     {}},
+    {"html= naming the program itself",
+     [](World& w) { configure(w, "[kobu]\nhtml=" + w.path("tools/kobu.exe") + "\n"); },
+     none(),
+     1,
+     {}},
+    {"a page that is a link to a file is written through it, the link staying",
+     [](World& w) {
+         one_favorite(w);
+         w.system.file(w.path("pages/real.html"), "old");
+         w.system.link(w.path("desk/kobu.html"), w.path("pages/real.html"));
+     },
+     none(),
+     0,
+     {{"pages/real.html", favorites_listed()}},
+     false,
+     Flavour::posix},
+    {"a page that is a link to nothing yet is written where it points",
+     [](World& w) {
+         one_favorite(w);
+         w.system.folder(w.path("pages"));
+         w.system.link(w.path("desk/kobu.html"), w.path("pages/new.html"));
+     },
+     none(),
+     0,
+     {{"pages/new.html", favorites_listed()}},
+     false,
+     Flavour::posix},
+    {"a kobu.txt larger than 64 KiB counts as absent",
+     [](World& w) {
+         one_favorite(w);
+         w.system.folder(w.path("elsewhere"));
+         configure(w, "[kobu]\nhtml=" + w.path("elsewhere/p.html") + "\n" + std::string(70000, ';') + "\n");
+     },
+     none(),
+     0,
+     {{"desk/kobu.html", favorites_listed()}}},
+    {"a kobu.txt of 64 KiB is read",
+     [](World& w) {
+         one_favorite(w);
+         w.system.folder(w.path("elsewhere"));
+         std::string text = "[kobu]\nhtml=" + w.path("elsewhere/p.html") + "\n;";
+         configure(w, text + std::string(65536 - text.size() - 1, 'x') + "\n");
+     },
+     none(),
+     0,
+     {{"elsewhere/p.html", favorites_listed()}}},
+    {"a literal '*' in a folder name never selects another folder",
+     [](World& w) {
+         w.system.file(w.path("data/da/links.txt"), "http://da/\n");
+         w.system.file(w.path("data/d*/links.txt"), "see http://a/ and https://b/\r\nhttp://c/\n");
+     },
+     at("data/d*/links.txt"),
+     0,
+     {{"data/d*/links.txt.html", links_listed("data/d*/links.txt")}},
+     false,
+     Flavour::posix},
+    {"a literal '?' in a file name never selects another file",
+     [](World& w) {
+         w.system.file(w.path("cwd/a4.txt"), "http://a4/\n");
+         w.system.file(w.path("cwd/a?.txt"), "see http://a/ and https://b/\r\nhttp://c/\n");
+     },
+     at("cwd/a?.txt"),
+     0,
+     {{"cwd/a?.txt.html", links_listed("cwd/a?.txt")}},
+     false,
+     Flavour::posix},
+    {"a wildcard still picks the first match when no entry has that very name",
+     [](World& w) { w.system.file(w.path("cwd/a4.txt"), "see http://a/ and https://b/\r\nhttp://c/\n"); },
+     at("cwd/a?.txt"),
+     0,
+     {{"cwd/a4.txt.html", links_listed("cwd/a4.txt")}}},
     {"an argument that names nothing lists Favorites",
      one_favorite,
      at("missing.txt"),
@@ -249,14 +389,15 @@ const RunCase RUN_CASES[] = {
      at(HYOU_FOLDER),
      0,
      {{"desk/kobu.html", favorites_listed(HYOU_FOLDER)}}},
-    {"a read error in text mode ends the run with 1, the page complete",
+    {"a read error in text mode ends the run with 1 and leaves the old page",
      [](World& w) {
          w.system.file(w.path("in/links.txt"), "http://a/\nhttp://never-read/\n");
          w.system.fail_reads_after(w.path("in/links.txt"), 10);
+         w.system.file(w.path("in/links.txt.html"), "the old page");
      },
      at("in/links.txt"),
      1,
-     {{"in/links.txt.html", [](const World& w) { return links_page(w.path("in/links.txt"), link("http://", "a/")); }}}},
+     {}},
     {"an input that is not a regular file",
      [](World& w) { w.system.device(w.path("in/pipe.txt")); },
      at("in/pipe.txt"),
@@ -299,6 +440,16 @@ void expect_run(const RunCase& c, Flavour flavour) {
     if (c.opened) opened.push_back(w.path(c.written.front().path));
     EXPECT_EQ(w.system.opened, opened) << where;
     EXPECT_EQ(w.system.open_files(), 0u) << where;
+}
+
+TEST(AppMain, AReplacedPageKeepsItsPermissionBits) {
+    World w(Flavour::posix);
+    one_favorite(w);
+    w.system.file(w.path("desk/kobu.html"), "old");
+    w.system.mode(w.path("desk/kobu.html"), 0600);
+    EXPECT_EQ(app_main(nullptr, nullptr, "", 1), 0);
+    EXPECT_EQ(w.system.mode_of(w.path("desk/kobu.html")), 0600u);
+    EXPECT_EQ(w.system.contents(w.path("desk/kobu.html")), favorites_listed()(w));
 }
 
 TEST(AppMain, Runs) {

@@ -189,6 +189,66 @@ TEST(WriteFolderTree, EntriesWhoseJoinedPathWouldNotFitAreLeftOut) {
     }
 }
 
+std::size_t count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// 61 folders, each with two links to the next: every folder is entered once,
+// and the page grows with the entries, not with the paths through them.
+TEST(WriteFolderTree, ADiamondOfLinksIsWalkedOnce) {
+    for (fake::Flavour flavour : BOTH_FLAVOURS) {
+        World w(flavour);
+        auto folder = [](int i) { return std::string("F") + char('0' + i / 10) + char('0' + i % 10); };
+        for (int i = 0; i <= 60; ++i) w.system.file(w.path("fav/" + folder(i) + "/s.url"), "URL=http://s/\n");
+        for (int i = 0; i < 60; ++i) {
+            w.system.link(w.path("fav/" + folder(i) + "/L1"), w.path("fav/" + folder(i + 1)));
+            w.system.link(w.path("fav/" + folder(i) + "/L2"), w.path("fav/" + folder(i + 1)));
+        }
+        const std::string body = body_of(w.path("fav"));
+        EXPECT_EQ(count(body, "<li>"), 61u) << flavour_name(flavour);  // each folder's shortcut once
+        EXPECT_EQ(count(body, "<div class=\"dir\">"), 61u + 120u) << flavour_name(flavour);  // one per entry
+        EXPECT_EQ(count(body, "<div"), count(body, "</div>") - 1) << flavour_name(flavour);
+    }
+}
+
+// A folder met again through a link anywhere in the walk, before or after
+// its own place, is listed where it is met first.
+TEST(WriteFolderTree, AFolderMetAgainThroughALinkKeepsAnEmptySection) {
+    for (fake::Flavour flavour : BOTH_FLAVOURS) {
+        for (bool link_first : {false, true}) {
+            World w(flavour);
+            if (link_first) w.system.link(w.path("fav/B/toA"), w.path("fav/A"));
+            w.system.file(w.path("fav/A/x.url"), "URL=http://x/\n");
+            if (!link_first) w.system.link(w.path("fav/B/toA"), w.path("fav/A"));
+            const std::string a = "<ul>\n" + item("http://x/", "x") + "</ul>\n";
+            const std::string expected =
+                link_first ? section("B") + section("toA") + a + "</div>\n</div>\n" + section("A") + "</div>\n</div>\n"
+                           : section("A") + a + "</div>\n" + section("B") + section("toA") + "</div>\n</div>\n</div>\n";
+            EXPECT_EQ(body_of(w.path("fav")), crlf(expected))
+                << flavour_name(flavour) << (link_first ? " link first" : "");
+        }
+    }
+}
+
+// A shortcut is read for its first 64 KiB only: a huge or sparse file named
+// like one cannot hold up the run.
+TEST(ReadShortcutUrl, ReadsNoMoreThanTheStartOfAFile) {
+    World w(fake::Flavour::posix);
+    w.system.file(w.path("huge.url"), "[InternetShortcut]\r\nURL=http://start/\r\n");
+    w.system.sparse(w.path("huge.url"), std::uint64_t{4} << 40);  // 4 TB
+    EXPECT_STREQ(read_shortcut_url(w.path("huge.url").c_str()), "http://start/");
+    EXPECT_LE(w.system.bytes_read, 64u * 1024);
+
+    w.system.file(w.path("late.url"), std::string(64 * 1024 - 20, '\n') + "URL=http://inside/\n");
+    EXPECT_STREQ(read_shortcut_url(w.path("late.url").c_str()), "http://inside/");
+    w.system.file(w.path("later.url"), std::string(64 * 1024, '\n') + "URL=http://too-far/\n");
+    w.system.bytes_read = 0;
+    EXPECT_STREQ(read_shortcut_url(w.path("later.url").c_str()), "");
+    EXPECT_LE(w.system.bytes_read, 64u * 1024);
+}
+
 TEST(ReadShortcutUrl, FirstUrlLineWithoutItsLineEnd) {
     const std::pair<std::string, std::string> cases[] = {
         {"[InternetShortcut]\r\nURL=http://a.example/\r\n", "http://a.example/"},

@@ -77,16 +77,20 @@ TEST(OutputStream, EscapesOutsideTextOnly) {
               }),
               "<a href=\"x&quot;&gt;&lt;script&gt;&amp;&lt;!--\">\x95\x5C\x83\x5C&amp;</a>\r\n");
     EXPECT_EQ(written_by([](OutputStream& out) { out.put_escaped("a\nb&"); }), "a\r\nb&amp;");
-    EXPECT_EQ(written_by([](OutputStream& out) { out.put_line({"<li>", outside("a<b"), "</li>"}); }),
+    EXPECT_EQ(written_by([](OutputStream& out) {
+                  out.put_line({"<li>", outside("a<b"), "</li>"});
+              }),
               "<li>a&lt;b</li>\r\n");
-    EXPECT_EQ(written_by([](OutputStream& out) { out.put_line({"<li>", outside("plain"), "</li>"}); }),
+    EXPECT_EQ(written_by([](OutputStream& out) {
+                  out.put_line({"<li>", outside("plain"), "</li>"});
+              }),
               "<li>plain</li>\r\n");
 }
 
 TEST(OutputStream, ReportsAFailedWrite) {
     fake::System system(fake::Flavour::posix);
     system.disk_space(5);
-    platform::FileHandle file = platform::create_for_writing("/page.html");
+    platform::FileHandle file = platform::create_new_file("/page.html");
     ASSERT_NE(file, platform::NO_FILE);
     OutputStream out(file);
     out.put("text\n");
