@@ -20,6 +20,7 @@ import cases_favorites  # noqa: E402,F401  (registers cases)
 import cases_text  # noqa: E402,F401
 import cases_hostile  # noqa: E402,F401
 import cases_browser  # noqa: E402,F401
+import cases_safety  # noqa: E402,F401
 from case_table import CASES  # noqa: E402
 
 
@@ -29,7 +30,7 @@ def main():
     ap.add_argument('--program', required=True)
     ap.add_argument('--helper')
     ap.add_argument('--wine-prefix')
-    ap.add_argument('--suite', help='only cases of this suite (favorites, text, hostile, browser)')
+    ap.add_argument('--suite', help='only cases of this suite (favorites, text, hostile, browser, safety)')
     ap.add_argument('-k', dest='pattern', default='*', help='only cases whose name matches this glob')
     args = ap.parse_args()
 
@@ -41,8 +42,10 @@ def main():
     try:
         for c in selected:
             root = tempfile.mkdtemp(prefix='kobu-e2e-').encode()
+            env = None
             try:
-                c.fn(Env(runner, root))
+                env = Env(runner, root)
+                c.fn(env)
                 passed += 1
                 print(f'ok     {c.suite}/{c.name}')
             except Exception:  # noqa: BLE001 - every failure is reported the same way
@@ -50,6 +53,8 @@ def main():
                 print(f'FAILED {c.suite}/{c.name}')
                 print('       ' + traceback.format_exc().replace('\n', '\n       '))
             finally:
+                for cleanup in (env.cleanups if env else []):
+                    cleanup()
                 remove_tree(root)
     finally:
         runner.stop()

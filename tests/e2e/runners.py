@@ -31,6 +31,9 @@ class Env:
         self.root = root
         self.folders = {'Desktop': None, 'Favorites': None}
         self.user_dirs_text = None  # native: exactly this user-dirs file instead of the folders
+        self.environment = {}       # native: variables to set (None: to remove) for the program
+        self.output = b''           # native: what the last run wrote to its standard output and error
+        self.cleanups = []          # to call before the sandbox is removed
         for d in (b'bin', b'home', b'config', b'cwd', b'fakebin'):
             os.makedirs(os.path.join(root, d))
         self.program = runner.install(self)
@@ -77,8 +80,16 @@ class Env:
             return v
         return self.prog(v)
 
-    def run(self, tail=b'', ctrl=False, cwd=None):
-        return self.runner.run(self, tail, ctrl, cwd or self.host(b'cwd'))
+    def run(self, tail=b'', ctrl=False, cwd=None, stop_after=None):
+        """The exit code, or None when the run was stopped after `stop_after` seconds (a user stopping it)."""
+        return self.runner.run(self, tail, ctrl, cwd or self.host(b'cwd'), stop_after)
+
+    def start(self, tail=b''):
+        """Starts a run in the background (native only): a handle for finish()."""
+        return self.runner.spawn(self, tail, self.host(b'cwd'))
+
+    def finish(self, started):
+        return self.runner.finish(started)
 
     def opened(self, wait=True):
         """The paths the shell was asked to open (native only)."""
@@ -134,6 +145,8 @@ class Env:
                 st = os.lstat(p)
                 if stat.S_ISLNK(st.st_mode):
                     sums[p] = b'link:' + os.readlink(p)
+                elif stat.S_ISREG(st.st_mode) and st.st_size > 1 << 26:
+                    sums[p] = b'large:%d:%d' % (st.st_size, st.st_mtime_ns)  # huge or sparse: not read through
                 elif stat.S_ISREG(st.st_mode):
                     h = hashlib.sha256()
                     with open(p, 'rb') as f:
@@ -171,7 +184,8 @@ class NativeRunner:
         shutil.copy(self.program, dst)
         opener = env.host(b'fakebin', b'xdg-open')
         with open(opener, 'wb') as f:
-            f.write(b'#!/bin/sh\nprintf "%s\\n" "$1" >> "$KOBU_TEST_OPENED.tmp" && mv "$KOBU_TEST_OPENED.tmp" "$KOBU_TEST_OPENED"\n')
+            f.write(b'#!/bin/sh\necho "xdg-open: a complaint on the terminal" >&2\n'
+                    b'printf "%s\\n" "$1" >> "$KOBU_TEST_OPENED.tmp" && mv "$KOBU_TEST_OPENED.tmp" "$KOBU_TEST_OPENED"\n')
         os.chmod(opener, 0o755)
         return dst
 
@@ -193,8 +207,7 @@ class NativeRunner:
         with open(env.host(b'config', b'user-dirs.dirs'), 'wb') as f:
             f.write(b''.join(lines))
 
-    def run(self, env, tail, ctrl, cwd):
-        self.write_user_dirs(env)
+    def environ(self, env, ctrl=False):
         environ = {
             'PATH': os.fsdecode(env.host(b'fakebin')) + ':/usr/bin:/bin',
             'HOME': os.fsdecode(env.host(b'home')),
@@ -204,15 +217,46 @@ class NativeRunner:
         }
         if ctrl:
             environ['KOBU_OPEN'] = '1'
+        for k, v in env.environment.items():
+            if v is None:
+                environ.pop(k, None)
+            else:
+                environ[k] = v
+        return environ
+
+    def run(self, env, tail, ctrl, cwd, stop_after=None):
+        self.write_user_dirs(env)
         # GNU time measures the peak memory of the program alone (a child of
         # this script would start with the script's own pages counted).
         usage = env.host(b'peak-memory.txt')
+        output = env.host(b'output.txt')
         argv = [b'/usr/bin/time', b'-q', b'-f', b'%M', b'-o', usage, env.program] + ([tail] if tail else [])
-        rc = subprocess.run(argv, env=environ, cwd=cwd, stdin=subprocess.DEVNULL, timeout=600).returncode
-        with open(usage, 'rb') as f:
-            env.peak_kb = int(f.read().split()[-1])
-        os.remove(usage)
+        with open(output, 'wb') as out:
+            p = subprocess.Popen(argv, env=self.environ(env, ctrl), cwd=cwd, stdin=subprocess.DEVNULL,
+                                 stdout=out, stderr=out)
+            try:
+                rc = p.wait(timeout=stop_after if stop_after is not None else 600)
+            except subprocess.TimeoutExpired:
+                # Stopped as a user would stop it: an interrupt, to the program itself.
+                subprocess.run(['pkill', '-INT', '-P', str(p.pid)])
+                p.wait(timeout=60)
+                rc = None
+        env.output = read(output)
+        os.remove(output)
+        if os.path.exists(usage):
+            with open(usage, 'rb') as f:
+                words = f.read().split()
+                env.peak_kb = int(words[-1]) if words and words[-1].isdigit() else 0
+            os.remove(usage)
         return rc
+
+    def spawn(self, env, tail, cwd):
+        self.write_user_dirs(env)
+        return subprocess.Popen([env.program] + ([tail] if tail else []), env=self.environ(env), cwd=cwd,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def finish(self, started):
+        return started.wait(timeout=600)
 
     def opened(self, env, wait=True):
         log = env.host(b'opened.log')
@@ -302,18 +346,21 @@ class WineRunner:
     def helper_run(self, env, lines, cwd):
         return self.wine(self.helper, self.script(env, lines), cwd=cwd)
 
-    def run(self, env, tail, ctrl, cwd):
+    def run(self, env, tail, ctrl, cwd, stop_after=None):
         assert not ctrl, 'the Ctrl key cannot be held under Wine here'
         lines = []
         for name in SHELL_FOLDERS:
             v = env.folder_value(name)
             lines.append(b'reg-del ' + name.encode() if v is None else b'reg-set ' + name.encode() + b'\t' + v)
         command = b'"' + self.prog(env.program) + b'"' + (b' ' + tail if tail else b'')
-        lines.append(b'run ' + command)
+        if stop_after is None:
+            lines.append(b'run ' + command)
+        else:
+            lines.append(b'run-stop %d\t' % int(stop_after * 1000) + command)
         r = self.helper_run(env, lines, cwd)
         if r.returncode == 99:
             raise AssertionError('wine helper failed: ' + r.stderr.decode('utf-8', 'replace'))
-        return r.returncode
+        return None if stop_after is not None and r.returncode == 98 else r.returncode
 
     def short_path(self, env, host_path):
         out = env.host(b'short.txt')

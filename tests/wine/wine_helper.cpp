@@ -4,11 +4,14 @@
 //   reg-del NAME             delete that value
 //   short PATH<TAB>OUTFILE   write GetShortPathNameA(PATH) to OUTFILE
 //   run COMMAND LINE         start a program with exactly this command line
+//   run-stop MS<TAB>COMMAND  the same, ended after MS milliseconds if still
+//                            running (then the status is 98)
 // and exits with the exit code of the last program run (99 on a failure of
 // its own).
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -50,7 +53,14 @@ int perform(char* line, int& status) {
         std::fclose(out);
         return 0;
     }
-    if (std::strcmp(line, "run") == 0) {
+    if (std::strcmp(line, "run") == 0 || std::strcmp(line, "run-stop") == 0) {
+        DWORD wait = INFINITE;
+        if (line[3] == '-') {
+            if (second == nullptr) return fail("run-stop without a command");
+            wait = static_cast<DWORD>(std::strtoul(arg, nullptr, 10));
+            arg = second;  // the command line, tabs and all
+            second = nullptr;
+        }
         if (second != nullptr) second[-1] = '\t';  // a tab belongs to the command line
         STARTUPINFOA si;
         std::memset(&si, 0, sizeof si);
@@ -58,8 +68,11 @@ int perform(char* line, int& status) {
         PROCESS_INFORMATION pi;
         if (!CreateProcessA(nullptr, arg, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
             return fail("CreateProcessA failed");
-        WaitForSingleObject(pi.hProcess, INFINITE);
         DWORD code = 99;
+        if (WaitForSingleObject(pi.hProcess, wait) == WAIT_TIMEOUT) {
+            TerminateProcess(pi.hProcess, 98);
+            WaitForSingleObject(pi.hProcess, INFINITE);
+        }
         GetExitCodeProcess(pi.hProcess, &code);
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);

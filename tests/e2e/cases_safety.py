@@ -1,0 +1,271 @@
+"""Nothing lost, nothing hangs: a page replaces the old one only when it is
+complete, never replaces a file the run reads, and no tree or file makes a
+run write or read without end.  Each case checks the whole sandbox."""
+import os
+import stat
+import subprocess
+import time
+
+from case_table import case, expect_file, favorites_and_desktop, guarded_run
+from page_model import expected_favorites, link_item, links_page, text_links
+from runners import read
+
+IS_ROOT = os.geteuid() == 0
+
+
+def temporary_files(folder):
+    return [n for n in os.listdir(folder) if b'.kobu-' in n and n.endswith(b'.tmp')]
+
+
+@case('safety')
+def text_input_linked_from_its_page_name(env):
+    # notes.txt.html a symbolic or a hard link to notes.txt, and index a
+    # link to index.html: the page would be the input itself.
+    for kind, make in (('symbolic', os.symlink), ('hard', os.link)):
+        src = env.write(kind, 'notes.txt', b'http://keep/\n')
+        make(src, src + b'.html')
+        assert guarded_run(env, env.prog(src)) == 1, kind
+    env.write('index', 'index.html', b'http://keep/\n')
+    os.symlink(b'index.html', env.host('index', 'index'))
+    assert guarded_run(env, env.prog(env.host('index', 'index'))) == 1
+
+
+@case('safety')
+def configuration_never_replaced_by_the_page(env):
+    favorites_and_desktop(env)
+    conf = env.host('bin', 'kobu.txt')
+    os.link(env.program, env.host('desk', 'program-link'))
+    for value in (env.prog(conf), env.prog(env.host('desk', 'conf-link')), env.prog(env.program),
+                  env.prog(env.host('desk', 'program-link'))):
+        env.config(b'[kobu]\r\nhtml=' + value + b'\r\n')
+        if not os.path.exists(env.host('desk', 'conf-link')):
+            os.link(conf, env.host('desk', 'conf-link'))
+        assert guarded_run(env) == 1, value
+
+
+def small_disk(env, kilobytes):
+    """A folder on a file system of its own that holds `kilobytes`, or None where none can be made."""
+    folder = env.mkdir('small-disk')
+    r = subprocess.run(['mount', '-t', 'tmpfs', '-o', f'size={kilobytes}k', 'tmpfs', folder],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if r.returncode != 0:
+        return None
+    env.cleanups.append(lambda: subprocess.run(['umount', '-l', folder]))
+    return folder
+
+
+@case('safety')
+def a_full_disk_keeps_the_old_pages(env):
+    fav, _ = favorites_and_desktop(env)
+    for i in range(400):
+        env.write('fav', f'shortcut {i:03}.url', b'URL=http://full.example/' + b'x' * 200 + b'\r\n')
+    disk = small_disk(env, 64)
+    if disk is None:
+        print('       (no file system of its own can be mounted here: the unit tests cover a full disk)')
+        return
+    old_page = os.path.join(disk, b'kobu.html')
+    with open(old_page, 'wb') as f:
+        f.write(b'the previous page\r\n')
+    src = os.path.join(disk, b'links.txt')
+    with open(src, 'wb') as f:
+        f.write(b'http://a.example/\r\n' * 2000)
+    with open(src + b'.html', 'wb') as f:
+        f.write(b'the previous links page\r\n')
+    filler = os.path.join(disk, b'filler')
+    fd = os.open(filler, os.O_WRONLY | os.O_CREAT)
+    try:
+        while os.write(fd, b'\0' * 4096) == 4096:
+            pass
+    except OSError:
+        pass
+    finally:
+        os.close(fd)
+    os.truncate(filler, os.path.getsize(filler) - 16384)  # leave a few kilobytes free
+    env.config(b'[kobu]\r\nhtml=' + env.prog(old_page) + b'\r\n')
+    assert guarded_run(env) == 1
+    assert guarded_run(env, env.prog(src)) == 1
+    assert temporary_files(disk) == []
+
+
+@case('safety')
+def a_stopped_run_keeps_the_old_page(env):
+    # 64 GB that read as zeros: a run that would go on for a minute.
+    src = env.write('huge.txt', b'http://start/\r\n')
+    os.truncate(src, 64 << 30)
+    with open(src + b'.html', 'wb') as f:
+        f.write(b'the previous page\r\n')
+    before = env.snapshot()
+    assert env.run(env.prog(src), stop_after=1.0) is None, 'the run should still have been going'
+    after = env.snapshot()
+    left = [p for p in set(after) - set(before) if b'.kobu-' in p]
+    for p in left:  # what a run stopped without warning leaves, by name
+        after.pop(p)
+    assert after == before, 'the old page or the input changed'
+    if env.system == 'native':  # an interrupt lets the program remove its temporary file
+        assert left == [], left
+
+
+@case('safety', runners=('native',))
+def two_runs_at_once_each_leave_a_whole_page(env):
+    # A long page and a short one to the same place, the short one started
+    # while the long one is being written: the page is one of the two, whole.
+    fav, page = favorites_and_desktop(env)
+    for d in range(300):
+        for i in range(20):
+            env.write('fav', f'folder {d:03}', f'site {i:02}.url', b'URL=http://site.example/%d/%d\r\n' % (d, i))
+    small = env.mkdir('small')
+    env.write('small', 'one.url', b'URL=http://one.example/\r\n')
+    pages = {expected_favorites(env, fav), expected_favorites(env, small)}
+    for delay in (0.0, 0.02, 0.05):
+        long_run = env.start()
+        time.sleep(delay)
+        short_run = env.start(env.prog(small))
+        assert [env.finish(long_run), env.finish(short_run)] == [0, 0]
+        assert read(page) in pages, f'a page written through another (delay {delay})'
+    assert temporary_files(env.host('desk')) == []
+
+
+@case('safety')
+def a_diamond_of_folder_links_is_walked_once(env):
+    # 61 folders, each with two links to the next: 2^60 paths, 181 entries.
+    fav, page = favorites_and_desktop(env)
+    for i in range(61):
+        env.write('fav', f'F{i:02}', 's.url', b'URL=http://s/%d\r\n' % i)
+    for i in range(60):
+        for link in ('L1', 'L2'):
+            os.symlink(env.host('fav', f'F{i + 1:02}'), env.host('fav', f'F{i:02}', link))
+    assert guarded_run(env, written=[page]) == 0
+    text = read(page)
+    assert text.count(b'<li>') == 61, 'every folder listed once'
+    assert text.count(b'<div class="dir">') == 61 + 120, 'one section per entry'
+    assert text.count(b'<div') == text.count(b'</div>')
+
+
+@case('safety')
+def huge_small_files_are_not_read_through(env):
+    fav, page = favorites_and_desktop(env)
+    shortcut = env.write('fav', 'x.url', b'[InternetShortcut]\r\nURL=http://start/\r\n')
+    os.truncate(shortcut, 4 << 40)  # 4 TB, sparse
+    other = env.host('other.html')
+    env.config(b'[kobu]\r\nhtml=' + env.prog(other) + b'\r\n')
+    os.truncate(env.host('bin', 'kobu.txt'), 4 << 40)
+    assert guarded_run(env, written=[page]) == 0  # kobu.txt counts as absent: the default page
+    assert b'<li><a href="http://start/">x</a></li>' in read(page)
+    assert not os.path.exists(other)
+
+
+@case('safety', runners=('native',))
+def a_huge_user_dirs_file_counts_as_absent(env):
+    favorites_and_desktop(env)
+    dirs = env.write('config2', 'user-dirs.dirs', b'XDG_DESKTOP_DIR="' + env.host('desk') + b'"\n')
+    os.truncate(dirs, 4 << 40)
+    env.environment['XDG_CONFIG_HOME'] = os.fsdecode(env.host('config2'))
+    assert guarded_run(env, written=[env.host('bin', 'kobu.html')]) == 0
+    assert os.path.exists(env.host('bin', 'kobu.html'))  # no Desktop: beside the program
+
+
+@case('safety', runners=('native',))
+def literal_wildcards_in_names_select_nothing_else(env):
+    env.write('data', 'da', 'links.txt', b'http://da/\n')
+    src = env.write('data', 'd*', 'links.txt', b'http://literal-star/\n')
+    assert guarded_run(env, env.prog(src), written=[src + b'.html']) == 0
+    expect_file(src + b'.html', links_page(env.prog(src), link_item(b'http://', b'literal-star/')))
+    env.write('cwd', 'a4.txt', b'http://a4/\n')
+    q = env.write('cwd', 'a?.txt', b'http://literal-question-mark/\n')
+    assert guarded_run(env, b'./a?.txt', written=[q + b'.html']) == 0
+    expect_file(q + b'.html', links_page(b'./a?.txt', link_item(b'http://', b'literal-question-mark/')))
+
+
+@case('safety', runners=('native',))
+def a_pipe_named_like_a_shortcut_is_never_opened(env):
+    fav, page = favorites_and_desktop(env)
+    fifo = env.host('fav', 'pipe.url')
+    os.mkfifo(fifo)
+    writer = subprocess.Popen(['sh', '-c', 'printf "URL=http://kept/" > "$0"', fifo])
+    try:
+        time.sleep(0.2)
+        assert env.run() == 0
+        assert b'<li><a href="">pipe</a></li>' in read(page)
+        assert writer.poll() is None, 'the writer was released: the pipe was opened'
+        with open(fifo, 'rb') as f:
+            assert f.read() == b'URL=http://kept/'
+    finally:
+        writer.kill()
+        writer.wait()
+
+
+@case('safety', runners=('native',))
+def outputs_that_are_not_files_are_never_written(env):
+    favorites_and_desktop(env)
+    fifo = env.host('page.fifo')
+    os.mkfifo(fifo)
+    os.symlink(b'/dev/full', env.host('full-link.html'))
+    for target in (fifo, env.host('full-link.html'), env.mkdir('folder.html')):
+        env.config(b'[kobu]\nhtml=' + target + b'\n')
+        assert guarded_run(env) == 1, target
+    assert stat.S_ISFIFO(os.lstat(fifo).st_mode)
+
+
+@case('safety', runners=('native',))
+def a_page_behind_a_link_is_written_through_it(env):
+    fav, page = favorites_and_desktop(env)
+    real = env.write('pages', 'real.html', b'old')
+    os.symlink(real, page)
+    assert guarded_run(env, written=[real]) == 0
+    assert os.path.islink(page) and os.readlink(page) == real
+    expect_file(real, expected_favorites(env, fav))
+    os.remove(page)
+    os.symlink(b'../pages/new.html', page)  # to nothing yet, relative
+    assert guarded_run(env, written=[env.host('pages', 'new.html')]) == 0
+    assert os.path.islink(page)
+    expect_file(env.host('pages', 'new.html'), expected_favorites(env, fav))
+
+
+@case('safety', runners=('native',))
+def a_replaced_page_keeps_its_permission_bits(env):
+    fav, page = favorites_and_desktop(env)
+    with open(page, 'wb') as f:
+        f.write(b'old')
+    os.chmod(page, 0o604)
+    assert env.run() == 0
+    assert stat.S_IMODE(os.stat(page).st_mode) == 0o604
+    expect_file(page, expected_favorites(env, fav))
+
+
+@case('safety')
+def a_read_only_page_stays(env):
+    if env.system == 'native' and IS_ROOT:
+        return  # root may write any file, as it always could
+    _, page = favorites_and_desktop(env)
+    with open(page, 'wb') as f:
+        f.write(b'the previous page')
+    os.chmod(page, 0o444)
+    assert guarded_run(env) == 1
+    assert temporary_files(env.host('desk')) == []
+
+
+@case('safety', runners=('native',))
+def the_opener_gets_an_absolute_path_and_no_terminal(env):
+    favorites_and_desktop(env)
+    env.config(b'[kobu]\nhtml=-x.html\n')
+    assert env.run(ctrl=True) == 0
+    assert env.opened() == [env.host('cwd', '-x.html')]
+    assert env.output == b'', env.output
+
+
+@case('safety', runners=('native',))
+def a_relative_config_home_is_ignored(env):
+    favorites_and_desktop(env)
+    env.write('cwd', 'relative', 'user-dirs.dirs', b'XDG_DESKTOP_DIR="' + env.host('desk') + b'"\n')
+    env.environment['XDG_CONFIG_HOME'] = 'relative'
+    assert guarded_run(env, written=[env.host('bin', 'kobu.html')]) == 0
+    assert os.path.exists(env.host('bin', 'kobu.html')) and not os.path.exists(env.host('desk', 'kobu.html'))
+
+
+@case('safety')
+def an_old_links_page_is_replaced_whole(env):
+    src = env.write('in', 'links.txt', b'http://new/\r\n')
+    with open(src + b'.html', 'wb') as f:
+        f.write(b'x' * 100000)  # longer than the new page: nothing of it may stay
+    assert guarded_run(env, env.prog(src), written=[src + b'.html']) == 0
+    expect_file(src + b'.html', links_page(env.prog(src), text_links(read(src))))
