@@ -19,6 +19,7 @@ from runners import RUNNERS, Env, remove_tree  # noqa: E402
 import cases_favorites  # noqa: E402,F401  (registers cases)
 import cases_text  # noqa: E402,F401
 import cases_hostile  # noqa: E402,F401
+import cases_options  # noqa: E402,F401
 from case_table import CASES  # noqa: E402
 
 

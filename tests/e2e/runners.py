@@ -77,8 +77,9 @@ class Env:
             return v
         return self.prog(v)
 
-    def run(self, tail=b'', ctrl=False, cwd=None):
-        return self.runner.run(self, tail, ctrl, cwd or self.host(b'cwd'))
+    def run(self, tail=b'', ctrl=False, cwd=None, stdout=None):
+        """The exit code; `stdout`: a file for the program's standard output (native only)."""
+        return self.runner.run(self, tail, ctrl, cwd or self.host(b'cwd'), stdout)
 
     def opened(self, wait=True):
         """The paths the shell was asked to open (native only)."""
@@ -193,7 +194,7 @@ class NativeRunner:
         with open(env.host(b'config', b'user-dirs.dirs'), 'wb') as f:
             f.write(b''.join(lines))
 
-    def run(self, env, tail, ctrl, cwd):
+    def run(self, env, tail, ctrl, cwd, stdout=None):
         self.write_user_dirs(env)
         environ = {
             'PATH': os.fsdecode(env.host(b'fakebin')) + ':/usr/bin:/bin',
@@ -207,8 +208,14 @@ class NativeRunner:
         # GNU time measures the peak memory of the program alone (a child of
         # this script would start with the script's own pages counted).
         usage = env.host(b'peak-memory.txt')
-        argv = [b'/usr/bin/time', b'-q', b'-f', b'%M', b'-o', usage, env.program] + ([tail] if tail else [])
-        rc = subprocess.run(argv, env=environ, cwd=cwd, stdin=subprocess.DEVNULL, timeout=600).returncode
+        args = tail if isinstance(tail, list) else [tail] if tail else []  # a list: separate arguments
+        argv = [b'/usr/bin/time', b'-q', b'-f', b'%M', b'-o', usage, env.program] + args
+        if stdout is None:
+            rc = subprocess.run(argv, env=environ, cwd=cwd, stdin=subprocess.DEVNULL, timeout=600).returncode
+        else:
+            with open(stdout, 'wb') as out:
+                rc = subprocess.run(argv, env=environ, cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
+                                    timeout=600).returncode
         with open(usage, 'rb') as f:
             env.peak_kb = int(f.read().split()[-1])
         os.remove(usage)
@@ -302,8 +309,9 @@ class WineRunner:
     def helper_run(self, env, lines, cwd):
         return self.wine(self.helper, self.script(env, lines), cwd=cwd)
 
-    def run(self, env, tail, ctrl, cwd):
+    def run(self, env, tail, ctrl, cwd, stdout=None):
         assert not ctrl, 'the Ctrl key cannot be held under Wine here'
+        assert stdout is None, 'a GUI program has no standard output'
         lines = []
         for name in SHELL_FOLDERS:
             v = env.folder_value(name)
