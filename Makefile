@@ -1,9 +1,10 @@
 # kobu: the two commands of the README, and the builds behind them.
 #   make demo    build the native program and run it on examples/
 #   make test    install what is missing, build both programs, run every test
+#   make dist    the Windows release: build/dist/kobu-VERSION-win32.zip and SHA256SUMS
 SHELL := /bin/bash
 .DEFAULT_GOAL := demo
-.PHONY: demo test deps deps-native native win32 sanitize fuzz-build fuzz bench mutations clean
+.PHONY: demo test deps deps-native deps-win32 native win32 sanitize fuzz-build fuzz bench mutations dist clean
 
 DEMO := build/demo
 FUZZ_SECONDS ?= 600
@@ -13,6 +14,9 @@ deps:
 
 deps-native:
 	@./cmake/install-deps.sh native
+
+deps-win32:
+	@./cmake/install-deps.sh win32
 
 native:
 	@cmake --preset native >/dev/null
@@ -60,6 +64,11 @@ bench: deps
 
 mutations: deps
 	@./tests/mutations/run.py build/mutations
+
+# The Windows release archive, built from the win32 preset.
+dist: deps-win32 win32
+	@cmake --build --preset win32 --target dist
+	@cd build/dist && sha256sum -c SHA256SUMS
 
 clean:
 	rm -rf build

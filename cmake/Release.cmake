@@ -1,7 +1,7 @@
 # What a release needs beyond the code: the version and copyright that the
 # version resource, --version and the man page show; a build time taken from
 # the sources instead of the clock, so that two builds of one commit are
-# byte-identical; the Windows archive (target dist) and the native install.
+# byte-identical; the Windows archive (target dist).
 
 set(KOBU_COPYRIGHT "Copyright (c) 2026 the kobu developers")
 set(KOBU_VERSION_FIELDS "")
@@ -67,4 +67,17 @@ if(WIN32)
   set_property(TARGET kobu APPEND PROPERTY LINK_DEPENDS ${KOBU_GENERATED}/source-date-epoch.txt)
   target_link_options(kobu PRIVATE -Wl,--tsaware)
 
+  # The release archive: kobu.exe, readme.txt and kobu.txt.sample in
+  # KOBU_DIST_DIR/kobu-VERSION-win32.zip, with SHA256SUMS beside it.
+  set(KOBU_DIST_DIR ${PROJECT_BINARY_DIR}/dist CACHE PATH "Where the dist target writes the release archive")
+  if(EXISTS /usr/bin/python3)
+    set(Python3_EXECUTABLE /usr/bin/python3)
+  endif()
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_custom_target(dist
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/dist/make_dist.py
+            --exe $<TARGET_FILE:kobu> --version ${PROJECT_VERSION}
+            --epoch=${KOBU_SOURCE_DATE_EPOCH} --out ${KOBU_DIST_DIR}
+    DEPENDS kobu
+    VERBATIM)
 endif()

@@ -1,13 +1,17 @@
 """The native program's --help and --version, which write no page, and the
-words that stay paths."""
+words that stay paths; the sample kobu.txt of the release, read by the
+program."""
 import os
 import re
+import sys
 
 from case_table import case, expect_file, favorites_and_desktop, guarded_run
 from page_model import expected_favorites
 from runners import read
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(SOURCE, 'dist'))
+from make_dist import sample_text, windows_text  # noqa: E402
 
 
 def project_version():
@@ -65,3 +69,24 @@ def help_that_cannot_be_printed_fails(env):
     for word in (b'--help', b'--version'):
         assert guarded_run(env, [word], stdout=b'/dev/full') == 1, word
 
+
+@case('favorites')
+def release_sample_profile(env):
+    fav, page = favorites_and_desktop(env)
+    env.write('fav', 'x.url', b'URL=http://x/\n')
+    sample = windows_text(sample_text())
+    example = re.search(rb'\r\n\[kobu\]\r\n;(html=[^\r]*)\r\n$', sample)
+    assert example, 'the sample ends in a [kobu] section with a commented-out html= line'
+
+    env.config(sample)  # as it is: every setting commented out
+    assert guarded_run(env, written=[page]) == 0
+    expect_file(page, expected_favorites(env, fav))
+    os.remove(page)
+
+    target = os.path.join(env.mkdir('pages'), b'favorites.html')
+    env.config(sample.replace(b';' + example.group(1), b'html=' + env.prog(target)))
+    assert guarded_run(env, written=[target]) == 0
+    expect_file(target, expected_favorites(env, fav))
+
+    env.config(sample.replace(b';' + example.group(1), b'html='))  # as the sample warns: nowhere to write
+    assert guarded_run(env) == 1
