@@ -2,12 +2,14 @@
 #   make demo    build the native program and run it on examples/
 #   make test    install what is missing, build both programs, run every test
 #   make dist    the Windows release: build/dist/kobu-VERSION-win32.zip and SHA256SUMS
+#   make install the native program and its manual page under $(DESTDIR)$(PREFIX)
 SHELL := /bin/bash
 .DEFAULT_GOAL := demo
-.PHONY: demo test deps deps-native deps-win32 native win32 sanitize fuzz-build fuzz bench mutations dist clean
+.PHONY: demo test deps deps-native deps-win32 native win32 sanitize fuzz-build fuzz bench mutations dist install clean
 
 DEMO := build/demo
 FUZZ_SECONDS ?= 600
+PREFIX ?= /usr/local
 
 deps:
 	@./cmake/install-deps.sh
@@ -69,6 +71,13 @@ mutations: deps
 dist: deps-win32 win32
 	@cmake --build --preset win32 --target dist
 	@cd build/dist && sha256sum -c SHA256SUMS
+
+# An optimised native program of its own folder, so that installing never
+# changes the test build.
+install: deps-native
+	@cmake --preset native -B build/install -DKOBU_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build/install --target kobu -j 2
+	@DESTDIR="$(DESTDIR)" cmake --install build/install --prefix "$(PREFIX)" --strip
 
 clean:
 	rm -rf build

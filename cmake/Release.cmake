@@ -1,7 +1,7 @@
 # What a release needs beyond the code: the version and copyright that the
 # version resource, --version and the man page show; a build time taken from
 # the sources instead of the clock, so that two builds of one commit are
-# byte-identical; the Windows archive (target dist).
+# byte-identical; the Windows archive (target dist) and the native install.
 
 set(KOBU_COPYRIGHT "Copyright (c) 2026 the kobu developers")
 set(KOBU_VERSION_FIELDS "")
@@ -80,4 +80,11 @@ if(WIN32)
             --epoch=${KOBU_SOURCE_DATE_EPOCH} --out ${KOBU_DIST_DIR}
     DEPENDS kobu
     VERBATIM)
+else()
+  # The native install: the program, its manual page and the licence.
+  include(GNUInstallDirs)
+  configure_file(${PROJECT_SOURCE_DIR}/doc/kobu.1.in ${KOBU_GENERATED}/kobu.1 @ONLY)
+  install(TARGETS kobu RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${KOBU_GENERATED}/kobu.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()

@@ -12,7 +12,7 @@ if [ "${1:-all}" = win32 ]; then
 elif [ "${1:-all}" != native ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
              g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 locales icoutils ripgrep
-             git)
+             groff-base git)
 fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
