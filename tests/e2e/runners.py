@@ -8,6 +8,7 @@ argument tail."""
 
 import hashlib
 import os
+import re
 import shutil
 import stat
 import subprocess
@@ -15,6 +16,7 @@ import tempfile
 import time
 
 SHELL_FOLDERS = ('Desktop', 'Favorites')
+WINDOWS_VERSIONS = {'5.1': 'winxp', '6.0': 'vista', '6.1': 'win7', '6.2': 'win8', '6.3': 'win81', '10.0': 'win10'}
 XDG_NAMES = {'Desktop': b'XDG_DESKTOP_DIR', 'Favorites': b'XDG_FAVORITES_DIR'}
 
 
@@ -100,6 +102,14 @@ class Env:
 
     def windows_directory(self):
         return self.runner.windows_directory(self)
+
+    def windows_version(self):
+        """The Windows version the system reports, as winecfg names it ('winxp', 'win7', ...; Wine only)."""
+        return self.runner.windows_version()
+
+    def set_windows_version(self, name):
+        """Sets the Windows version of the whole prefix, as `winecfg -v NAME` (Wine only)."""
+        self.runner.set_windows_version(name)
 
     def windows_favorites(self):
         """The folder listed without a Favorites value: (host path, as the program names it)."""
@@ -331,6 +341,15 @@ class WineRunner:
 
     def opened(self, env, wait=True):
         return []
+
+    def windows_version(self):
+        r = self.wine('cmd', '/c', 'ver')
+        m = re.search(rb'Windows (?:\w+ )*(\d+\.\d+)\.\d+', r.stdout)
+        return WINDOWS_VERSIONS.get(m.group(1).decode()) if m else None
+
+    def set_windows_version(self, name):
+        r = self.wine('winecfg', '-v', name)
+        assert r.returncode == 0, f'winecfg -v {name} failed'
 
     def windows_directory(self, env):
         return os.path.join(os.fsencode(self.environ['WINEPREFIX']), b'drive_c', b'windows')
