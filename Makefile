@@ -1,18 +1,24 @@
 # kobu: the two commands of the README, and the builds behind them.
 #   make demo    build the native program and run it on examples/
 #   make test    install what is missing, build both programs, run every test
+#   make dist    the Windows release: build/dist/kobu-VERSION-win32.zip and SHA256SUMS
+#   make install the native program and its manual page under $(DESTDIR)$(PREFIX)
 SHELL := /bin/bash
 .DEFAULT_GOAL := demo
-.PHONY: demo test deps deps-native native win32 sanitize fuzz-build fuzz bench mutations screenshots clean
+.PHONY: demo test deps deps-native deps-win32 native win32 sanitize fuzz-build fuzz bench mutations screenshots dist install clean
 
 DEMO := build/demo
 FUZZ_SECONDS ?= 600
+PREFIX ?= /usr/local
 
 deps:
 	@./cmake/install-deps.sh
 
 deps-native:
 	@./cmake/install-deps.sh native
+
+deps-win32:
+	@./cmake/install-deps.sh win32
 
 native:
 	@cmake --preset native >/dev/null
@@ -71,6 +77,18 @@ screenshots: demo
 
 mutations: deps
 	@./tests/mutations/run.py build/mutations
+
+# The Windows release archive, built from the win32 preset.
+dist: deps-win32 win32
+	@cmake --build --preset win32 --target dist
+	@cd build/dist && sha256sum -c SHA256SUMS
+
+# An optimised native program of its own folder, so that installing never
+# changes the test build.
+install: deps-native
+	@cmake --preset native -B build/install -DKOBU_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build/install --target kobu -j 2
+	@DESTDIR="$(DESTDIR)" cmake --install build/install --prefix "$(PREFIX)" --strip
 
 clean:
 	rm -rf build

@@ -2,19 +2,22 @@
 # Installs what building and testing kobu needs, when it is missing (Debian,
 # as root).  Quiet and quick when everything is there already.
 #   install-deps.sh native   what the native program needs (make demo)
+#   install-deps.sh win32    what the Windows program and its archive need (make dist)
 #   install-deps.sh          everything: tests, Windows build, Wine, fuzzing, benchmarks
 set -euo pipefail
 
 packages=(cmake make g++ python3 time)
-if [ "${1:-all}" != native ]; then
+if [ "${1:-all}" = win32 ]; then
+  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
+elif [ "${1:-all}" != native ]; then
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
              g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 locales icoutils ripgrep
-             chromium fonts-ipafont-gothic)
+             chromium fonts-ipafont-gothic groff-base git)
 fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
-if [ "${1:-all}" != native ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "${1:-all}" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
   need_update=1
 fi
@@ -32,7 +35,7 @@ elif [ -n "${need_update:-}" ]; then
 fi
 
 # The Japanese locale gives Wine code page 932.
-if [ "${1:-all}" != native ] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+if [ "${1:-all}" = all ] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   echo "generating the ja_JP.UTF-8 locale"
   as_root sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null

@@ -8,6 +8,7 @@ argument tail."""
 
 import hashlib
 import os
+import re
 import shutil
 import stat
 import subprocess
@@ -15,6 +16,7 @@ import tempfile
 import time
 
 SHELL_FOLDERS = ('Desktop', 'Favorites')
+WINDOWS_VERSIONS = {'5.1': 'winxp', '6.0': 'vista', '6.1': 'win7', '6.2': 'win8', '6.3': 'win81', '10.0': 'win10'}
 XDG_NAMES = {'Desktop': b'XDG_DESKTOP_DIR', 'Favorites': b'XDG_FAVORITES_DIR'}
 
 
@@ -80,9 +82,11 @@ class Env:
             return v
         return self.prog(v)
 
-    def run(self, tail=b'', ctrl=False, cwd=None, stop_after=None):
-        """The exit code, or None when the run was stopped after `stop_after` seconds (a user stopping it)."""
-        return self.runner.run(self, tail, ctrl, cwd or self.host(b'cwd'), stop_after)
+    def run(self, tail=b'', ctrl=False, cwd=None, stop_after=None, stdout=None):
+        """The exit code, or None when the run was stopped after `stop_after` seconds (a user stopping
+        it).  `tail`: a list gives separate arguments (native); `stdout`: a file for the program's
+        standard output (native only; otherwise it goes to `output`, with standard error)."""
+        return self.runner.run(self, tail, ctrl, cwd or self.host(b'cwd'), stop_after, stdout)
 
     def start(self, tail=b''):
         """Starts a run in the background (native only): a handle for finish()."""
@@ -110,6 +114,14 @@ class Env:
 
     def windows_directory(self):
         return self.runner.windows_directory(self)
+
+    def windows_version(self):
+        """The Windows version the system reports, as winecfg names it ('winxp', 'win7', ...; Wine only)."""
+        return self.runner.windows_version()
+
+    def set_windows_version(self, name):
+        """Sets the Windows version of the whole prefix, as `winecfg -v NAME` (Wine only)."""
+        self.runner.set_windows_version(name)
 
     def windows_favorites(self):
         """The folder listed without a Favorites value: (host path, as the program names it)."""
@@ -224,16 +236,17 @@ class NativeRunner:
                 environ[k] = v
         return environ
 
-    def run(self, env, tail, ctrl, cwd, stop_after=None):
+    def run(self, env, tail, ctrl, cwd, stop_after=None, stdout=None):
         self.write_user_dirs(env)
         # GNU time measures the peak memory of the program alone (a child of
         # this script would start with the script's own pages counted).
         usage = env.host(b'peak-memory.txt')
         output = env.host(b'output.txt')
-        argv = [b'/usr/bin/time', b'-q', b'-f', b'%M', b'-o', usage, env.program] + ([tail] if tail else [])
-        with open(output, 'wb') as out:
+        args = tail if isinstance(tail, list) else [tail] if tail else []  # a list: separate arguments
+        argv = [b'/usr/bin/time', b'-q', b'-f', b'%M', b'-o', usage, env.program] + args
+        with open(output, 'wb') as out, open(stdout or os.devnull, 'wb') as given:
             p = subprocess.Popen(argv, env=self.environ(env, ctrl), cwd=cwd, stdin=subprocess.DEVNULL,
-                                 stdout=out, stderr=out)
+                                 stdout=given if stdout else out, stderr=out)
             try:
                 rc = p.wait(timeout=stop_after if stop_after is not None else 600)
             except subprocess.TimeoutExpired:
@@ -346,8 +359,9 @@ class WineRunner:
     def helper_run(self, env, lines, cwd):
         return self.wine(self.helper, self.script(env, lines), cwd=cwd)
 
-    def run(self, env, tail, ctrl, cwd, stop_after=None):
+    def run(self, env, tail, ctrl, cwd, stop_after=None, stdout=None):
         assert not ctrl, 'the Ctrl key cannot be held under Wine here'
+        assert stdout is None, 'a GUI program has no standard output'
         lines = []
         for name in SHELL_FOLDERS:
             v = env.folder_value(name)
@@ -370,6 +384,15 @@ class WineRunner:
 
     def opened(self, env, wait=True):
         return []
+
+    def windows_version(self):
+        r = self.wine('cmd', '/c', 'ver')
+        m = re.search(rb'Windows (?:\w+ )*(\d+\.\d+)\.\d+', r.stdout)
+        return WINDOWS_VERSIONS.get(m.group(1).decode()) if m else None
+
+    def set_windows_version(self, name):
+        r = self.wine('winecfg', '-v', name)
+        assert r.returncode == 0, f'winecfg -v {name} failed'
 
     def windows_directory(self, env):
         return os.path.join(os.fsencode(self.environ['WINEPREFIX']), b'drive_c', b'windows')

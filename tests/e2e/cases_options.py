@@ -1,0 +1,92 @@
+"""The native program's --help and --version, which write no page, and the
+words that stay paths; the sample kobu.txt of the release, read by the
+program."""
+import os
+import re
+import sys
+
+from case_table import case, expect_file, favorites_and_desktop, guarded_run
+from page_model import expected_favorites
+from runners import read
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(SOURCE, 'dist'))
+from make_dist import sample_text, windows_text  # noqa: E402
+
+
+def project_version():
+    with open(os.path.join(SOURCE, 'CMakeLists.txt'), encoding='utf-8') as f:
+        return re.search(r'project\(kobu VERSION ([0-9.]+)', f.read()).group(1).encode()
+
+
+# The arguments (as separate words) and what the native program prints for
+# them; None: a path like any other, here one that names nothing.
+WORDS = [
+    ([b'--help'], 'usage'),
+    ([b'-h'], 'usage'),
+    ([b'--version'], 'version'),
+    ([b'--help', b'x'], None),
+    ([b'--version', b'--help'], None),
+    ([b'-h', b''], None),
+    ([b'--HELP'], None),
+    ([b'-help'], None),
+    ([b'--version '], None),
+    ([b'-V'], None),
+]
+
+
+@case('text')
+def help_and_version_only_as_the_one_argument(env):
+    fav, page = favorites_and_desktop(env)
+    env.write('fav', 'a.url', b'URL=http://a/\n')
+    listing = expected_favorites(env, fav)
+    out = env.host('stdout.txt')
+    for words, prints in WORDS:
+        if env.system == 'wine':  # Windows has no options: every word is part of the path
+            assert env.run(b' '.join(words)) == 0, words
+            expect_file(page, listing)
+            os.remove(page)
+            continue
+        if prints is None:
+            assert env.run(words, stdout=out) == 0, words
+            expect_file(page, listing)
+            os.remove(page)
+            assert read(out) == b'', words
+            continue
+        assert guarded_run(env, words, written=[out], stdout=out) == 0, words
+        text = read(out)
+        if prints == 'usage':
+            assert text.startswith(b'Usage: kobu ') and b'--version' in text and b'man kobu' in text, text
+        else:
+            lines = text.splitlines()
+            assert lines[0] == b'kobu ' + project_version(), lines
+            assert b'Copyright (c) 2026 the kobu developers' in lines and b'License: MIT' in lines, lines
+
+
+@case('text', runners=('native',))
+def help_that_cannot_be_printed_fails(env):
+    favorites_and_desktop(env)
+    for word in (b'--help', b'--version'):
+        assert guarded_run(env, [word], stdout=b'/dev/full') == 1, word
+
+
+@case('favorites')
+def release_sample_profile(env):
+    fav, page = favorites_and_desktop(env)
+    env.write('fav', 'x.url', b'URL=http://x/\n')
+    sample = windows_text(sample_text())
+    example = re.search(rb'\r\n\[kobu\]\r\n;(html=[^\r]*)\r\n$', sample)
+    assert example, 'the sample ends in a [kobu] section with a commented-out html= line'
+
+    env.config(sample)  # as it is: every setting commented out
+    assert guarded_run(env, written=[page]) == 0
+    expect_file(page, expected_favorites(env, fav))
+    os.remove(page)
+
+    target = os.path.join(env.mkdir('pages'), b'favorites.html')
+    env.config(sample.replace(b';' + example.group(1), b'html=' + env.prog(target)))
+    assert guarded_run(env, written=[target]) == 0
+    expect_file(target, expected_favorites(env, fav))
+
+    env.config(sample.replace(b';' + example.group(1), b'html='))  # as the sample warns: nowhere to write
+    assert guarded_run(env) == 1
