@@ -27,13 +27,16 @@ bool locate_program(ProgramLocation& program) {
 }
 
 // The Favorites folder: the shell folder, else the Windows directory's
-// "favorites"; empty when neither is known.
-void find_favorites(char (&favorites)[PATH_BUFFER]) {
-    if (get_shell_folder("Favorites", favorites) == 0) return;
+// "favorites"; empty when neither is known.  False when the shell folder
+// names no path the program can reach.
+bool find_favorites(char (&favorites)[PATH_BUFFER]) {
+    const int found = get_shell_folder("Favorites", favorites);
+    if (found != 1) return found == 0;
     char windows[PATH_BUFFER];
     if (!platform::windows_directory(windows, sizeof windows) ||
         !concat_text(favorites, {windows, platform::separator(), "favorites"}))
         favorites[0] = '\0';
+    return true;
 }
 
 // A whole tail wrapped in one pair of double quotes (as the shell passes a
@@ -69,8 +72,10 @@ bool favorites_output_path(const ProgramLocation& program, char (&configuration)
                            char (&output)[PATH_BUFFER]) {
     char desktop[PATH_BUFFER];
     char default_output[PATH_BUFFER];
+    const int desktop_found = get_shell_folder("Desktop", desktop);
+    if (desktop_found == 2) return false;  // never a look-alike's page
     const bool fits =
-        get_shell_folder("Desktop", desktop) == 0
+        desktop_found == 0
             ? concat_text(default_output, {desktop, platform::separator(), "kobu.html"})
             : concat_text(default_output, {program.drive, program.directory, platform::separator(), "kobu.html"});
     return fits && concat_text(configuration, {program.drive, program.directory, "kobu.txt"}) &&
@@ -96,18 +101,26 @@ bool write_favorites_page(const char* output_path, const char* listing_root, con
 }  // namespace
 
 int get_shell_folder(const char* value_name, char* destination) {
-    return platform::read_shell_folder(value_name, destination, PATH_BUFFER) ? 0 : 1;
+    switch (platform::read_shell_folder(value_name, destination, PATH_BUFFER)) {
+        case platform::Lookup::found:
+            return 0;
+        case platform::Lookup::missing:
+            return 1;
+        default:
+            return 2;
+    }
 }
 
 int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, int /*show_command*/) {
     const bool open_after = platform::control_key_down();
 
     char favorites[PATH_BUFFER] = "";
-    find_favorites(favorites);
+    const bool favorites_usable = find_favorites(favorites);
 
     char resolved[PATH_BUFFER] = "";
     resolve_argument(tail, resolved);
     if (names_a_file(resolved)) return write_links_page_of(resolved) ? 0 : 1;
+    if (resolved[0] == '\0' && !favorites_usable) return 1;
 
     ProgramLocation program{};
     char configuration[PATH_BUFFER];

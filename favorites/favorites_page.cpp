@@ -76,6 +76,25 @@ bool join_entry(char (&joined)[PATH_BUFFER], const char* folder, const char* nam
     return concat_text(joined, {folder, platform::separator(), name});
 }
 
+enum class Reach { reached, too_long, unreachable };
+
+// The path that reaches `entry` inside `folder`: through its name when that
+// reaches it and fits, else through its 8.3 name.  An entry whose name
+// does not reach it and that has no 8.3 name cannot be reached at all.
+Reach reach_entry(char (&joined)[PATH_BUFFER], const char* folder, const platform::FolderEntry& entry) {
+    if (entry.faithful && join_entry(joined, folder, entry.name)) return Reach::reached;
+    if (entry.short_name[0] != '\0' && join_entry(joined, folder, entry.short_name)) return Reach::reached;
+    return entry.faithful || entry.short_name[0] != '\0' ? Reach::too_long : Reach::unreachable;
+}
+
+// Whether a long name is a shortcut's: it ends in ".url", in any letter case
+// (a search may also match "*.url" through an 8.3 alias, as of "x.urlx").
+bool is_shortcut_name(std::string_view name) {
+    if (name.size() < 4) return false;
+    const std::string_view end = from(name, name.size() - 4);
+    return end[0] == '.' && (end[1] | 0x20) == 'u' && (end[2] | 0x20) == 'r' && (end[3] | 0x20) == 'l';
+}
+
 // Calls visit(entry) for each match of a folder search, in the order the
 // file system returns them; false when the search finds nothing.
 template <typename Visit>
@@ -94,15 +113,17 @@ void write_tree(OutputStream& out, const char* folder, bool through_link);
 void write_shortcut_pass(OutputStream& out, const char* folder, const char* pattern) {
     bool listed = false;
     for_each_entry(pattern, [&](const platform::FolderEntry& entry) {
+        if (!is_shortcut_name(entry.name)) return;
         if (!listed) out.put("<ul>\n");
         listed = true;
-        char joined[PATH_BUFFER];
         if (entry.attributes & platform::ATTRIBUTE_DIRECTORY) return;
-        if (!join_entry(joined, folder, entry.name)) return;  // cannot be named: skipped
+        char joined[PATH_BUFFER];
+        const Reach reach = reach_entry(joined, folder, entry);
+        if (reach == Reach::too_long) return;  // cannot be named: left out
         std::string_view name = entry.name;
-        std::string_view title = head(name, name.size() >= 4 ? name.size() - 4 : 0);
-        char address[LINE_BUFFER];
-        copy_text_cut(address, sizeof address, read_shortcut_url(joined));
+        std::string_view title = head(name, name.size() - 4);
+        char address[LINE_BUFFER] = "";  // an entry that cannot be reached keeps an empty address
+        if (reach == Reach::reached) copy_text_cut(address, sizeof address, read_shortcut_url(joined));
         out.put({"<li><a href=\"", outside(address), "\">", outside(title), "</a></li>\n"});
     });
     if (listed) out.put("</ul>\n");
@@ -113,9 +134,12 @@ void write_subfolder_pass(OutputStream& out, const char* folder, const char* pat
         if (!(entry.attributes & platform::ATTRIBUTE_DIRECTORY)) return;
         if (std::strcmp(entry.name, ".") == 0 || std::strcmp(entry.name, "..") == 0) return;
         char joined[PATH_BUFFER];
-        if (!join_entry(joined, folder, entry.name)) return;  // cannot be named: skipped
+        const Reach reach = reach_entry(joined, folder, entry);
+        if (reach == Reach::too_long) return;  // cannot be named: left out
         out.put({"<div class=\"dir\"><span class=\"dir\">", outside(entry.name), "</span>\n"});
-        write_tree(out, joined, (entry.attributes & platform::ATTRIBUTE_LINK) != 0);
+        // A folder that cannot be reached keeps an empty section, never another folder's.
+        if (reach == Reach::reached) write_tree(out, joined, (entry.attributes & platform::ATTRIBUTE_LINK) != 0);
+        else out.put("</div>\n");
     });
 }
 

@@ -3,8 +3,9 @@
 #include <cstring>
 
 #include "fuzz_util.h"
-#include "platform/posix/config_text.h"
+#include "platform/posix/user_dirs.h"
 #include "platform/posix/wildcard.h"
+#include "platform/profile.h"
 
 namespace {
 

@@ -34,6 +34,23 @@ inline std::string_view from(std::string_view s, std::size_t pos) {
 inline std::string_view slice(std::string_view s, std::size_t pos, std::size_t n) { return head(from(s, pos), n); }
 inline bool starts_with(std::string_view s, std::string_view prefix) { return head(s, prefix.size()) == prefix; }
 
+// The text without the blanks (space, tab, CR, LF, VT, FF) around it.
+inline std::string_view trim_blanks(std::string_view s) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// Equal but for the letter case of ASCII letters.
+inline bool same_ignoring_case(std::string_view a, std::string_view b) {
+    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
+}
+
 // Joins `parts` into `dst` (capacity `cap`, NUL included).  Refuses, leaving
 // `dst` untouched, when the result would need `cap` bytes or more.
 inline bool concat_text(char* dst, std::size_t cap, std::initializer_list<std::string_view> parts) {

@@ -32,7 +32,8 @@ std::string_view drive_of(std::string_view path);
 
 // ---- Process ----------------------------------------------------------
 
-// The full path of the running program.
+// The full path of the running program (Windows: in its short form when the
+// long one does not fit or holds what the code page cannot).
 bool program_path(char* out, std::size_t cap);
 
 // True when the Ctrl key is held down at start (POSIX: KOBU_OPEN is set to a
@@ -41,9 +42,17 @@ bool control_key_down();
 
 // ---- Locations and configuration -------------------------------------
 
-// Reads the per-user shell folder `name` ("Favorites", "Desktop").  Fails
-// (false, `out` untouched) when the value is missing or does not fit `cap`.
-bool read_shell_folder(const char* name, char* out, std::size_t cap);
+// What looking up a shell folder gives.
+enum class Lookup {
+    found,
+    missing,   // no value, or one too long for the buffer even in its short form
+    unusable,  // a value that names no path the ANSI calls can reach (Windows)
+};
+
+// Reads the per-user shell folder `name` ("Favorites", "Desktop") into
+// `out`, untouched unless found.  On Windows a value the code page cannot
+// hold, or one too long for `cap`, is given in its short (8.3) form.
+Lookup read_shell_folder(const char* name, char* out, std::size_t cap);
 
 // The Windows directory, without trailing separator (POSIX: $HOME).
 bool windows_directory(char* out, std::size_t cap);
@@ -68,7 +77,9 @@ std::uint32_t file_attributes(const char* path);
 
 // One match of a folder search.
 struct FolderEntry {
-    char name[PATH_BUFFER];
+    char name[PATH_BUFFER];  // the long name, as the ANSI code page shows it
+    char short_name[16];     // its 8.3 alias, or empty
+    bool faithful;           // `name` reaches this very entry (Windows: it round-trips)
     std::uint32_t attributes;
 };
 
@@ -83,6 +94,8 @@ struct FolderSearch {
 // The long name of the entry that `path` names, as stored (its last
 // component may hold the wildcards '*' and '?': the first match).  On POSIX
 // an entry named exactly as the last component wins over wildcard matching.
+// On Windows a long name the code page cannot hold gives the short name,
+// which reaches that entry; false when there is none.
 bool long_name_of(const char* path, char (&name)[PATH_BUFFER]);
 
 // Starts a search for `pattern` (a folder, a separator, then a name that may

@@ -62,6 +62,20 @@ inline std::string_view up_to_nul(std::string_view s) {
     return n == std::string_view::npos ? s : head(s, n);
 }
 
+// Walks the logical lines of a small text: the first read of each line, up
+// to its first NUL; `visit(line)` returns false to stop.  The rest of an
+// over-long line is skipped, so its tail can never pass for a line of its own.
+template <typename Visit>
+void for_each_text_line(LineReader& reader, Visit visit) {
+    std::string_view piece;
+    bool continuation = false;
+    while (reader.next(piece)) {
+        bool ends_line = !piece.empty() && piece.back() == '\n';
+        if (!continuation && !visit(up_to_nul(piece))) return;
+        continuation = !ends_line;
+    }
+}
+
 // Reads the first `limit` bytes of the file at `path` line by line through
 // `visit(LineReader&)`; false when it cannot be opened.
 template <typename Visit>

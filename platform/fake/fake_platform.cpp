@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/posix/config_text.h"
 #include "platform/posix/wildcard.h"
+#include "platform/profile.h"
 #include "platform/streams.h"
 #include "sjis/sjis.h"
 
@@ -26,6 +26,7 @@ struct Node {
     bool read_only = false;
     std::size_t fail_after = std::string::npos;
     unsigned mode = 0644;
+    bool faithful = true;           // the name reaches the entry (Windows: it round-trips through the code page)
     std::uint64_t sparse_size = 0;  // a file this large that holds only `data` (then zeros)
 
     std::uint64_t size() const { return sparse_size > data.size() ? sparse_size : data.size(); }
@@ -127,9 +128,9 @@ Node* System::find(std::string_view path, bool follow_last) const {
         }
         Node* next = nullptr;
         for (const auto& c : node->children) {
-            bool match = flavour_ == Flavour::windows
-                             ? same_folded(part, c->name) || (!c->alias.empty() && same_folded(part, c->alias))
-                             : part == c->name;
+            bool match = flavour_ == Flavour::windows ? (c->faithful && same_folded(part, c->name)) ||
+                                                            (!c->alias.empty() && same_folded(part, c->alias))
+                                                      : part == c->name;
             if (match) {
                 next = c.get();
                 break;
@@ -177,7 +178,8 @@ Node* System::make(std::string_view path, int kind) {
         const bool last = i + 1 == parts.size();
         Node* next = nullptr;
         for (const auto& c : node->children)
-            if (flavour_ == Flavour::windows ? same_folded(parts[i], c->name) : parts[i] == c->name) next = c.get();
+            if (flavour_ == Flavour::windows ? c->faithful && same_folded(parts[i], c->name) : parts[i] == c->name)
+                next = c.get();
         if (next != nullptr && next->kind == LINK && !last) next = find(next->data, true);
         node = next != nullptr ? next : add_child(node, std::string(parts[i]), last ? kind : FOLDER);
     }
@@ -227,6 +229,12 @@ void System::folder(std::string_view path) { make(path, FOLDER); }
 void System::file(std::string_view path, std::string_view data) { make(path, FILE)->data = std::string(data); }
 void System::link(std::string_view path, std::string_view target) { make(path, LINK)->data = std::string(target); }
 void System::device(std::string_view path) { make(path, DEVICE); }
+void System::unfaithful(std::string_view path, std::string_view shown) {
+    Node* n = find(path, false);
+    n->name = std::string(shown);
+    n->faithful = false;
+}
+
 void System::alias(std::string_view path, std::string_view short_name) {
     find(path, false)->alias = std::string(short_name);
 }
@@ -305,9 +313,11 @@ struct Search {
     std::size_t next = 0;
 };
 
-FolderEntry entry_for(std::string_view name, const Node* target, bool link) {
+FolderEntry entry_for(std::string_view name, std::string_view alias, bool faithful, const Node* target, bool link) {
     FolderEntry e{};
     copy_text_cut(e.name, sizeof e.name, name);
+    copy_text_cut(e.short_name, sizeof e.short_name, alias);
+    e.faithful = faithful;
     e.attributes = (is_folder(target) ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_NORMAL) | (link ? ATTRIBUTE_LINK : 0);
     return e;
 }
@@ -330,9 +340,10 @@ bool program_path(char* out, std::size_t cap) {
 
 bool control_key_down() { return current().control_down; }
 
-bool read_shell_folder(const char* name, char* out, std::size_t cap) {
+Lookup read_shell_folder(const char* name, char* out, std::size_t cap) {
+    if (current().unusable_shell_folders.count(name) != 0) return Lookup::unusable;
     auto it = current().shell_folders.find(name);
-    return it != current().shell_folders.end() && copy_text(out, cap, it->second);
+    return it != current().shell_folders.end() && copy_text(out, cap, it->second) ? Lookup::found : Lookup::missing;
 }
 
 bool windows_directory(char* out, std::size_t cap) {
@@ -360,6 +371,8 @@ bool long_name_of(const char* path, char (&name)[PATH_BUFFER]) {
     FolderEntry entry{};
     if (!begin_folder_search(search, path, entry)) return false;
     end_folder_search(search);
+    // A name that does not reach the entry gives way to its short name.
+    if (!entry.faithful) return entry.short_name[0] != '\0' && copy_text(name, text_of(entry.short_name));
     return copy_text(name, text_of(entry.name));
 }
 
@@ -382,18 +395,22 @@ bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry&
 
     auto* s = new Search;
     const bool dots = !windows() || dir->parent != nullptr;
-    auto consider = [&](std::string_view entry_name, std::string_view alias, const Node* target, bool link) {
-        bool match = wildcard_match(name, entry_name) || (windows() && !alias.empty() && wildcard_match(name, alias));
-        if (match) s->entries.push_back(entry_for(entry_name, target, link));
+    auto consider = [&](std::string_view entry_name, std::string_view alias, bool faithful, const Node* target,
+                        bool link) {
+        // A shown name that is only a look-alike is no name to search for.
+        bool by_name = (faithful || has_wildcard(name)) && wildcard_match(name, entry_name);
+        bool match = by_name || (windows() && !alias.empty() && wildcard_match(name, alias));
+        if (match) s->entries.push_back(entry_for(entry_name, windows() ? alias : "", faithful, target, link));
     };
     auto target_of = [&](const Node* c) {
         return c->kind == fake::LINK ? current().find(folder + std::string(separator()) + c->name, true) : c;
     };
     if (dots) {
-        consider(".", "", dir, false);
-        consider("..", "", dir->parent != nullptr ? dir->parent : dir, false);
+        consider(".", "", true, dir, false);
+        consider("..", "", true, dir->parent != nullptr ? dir->parent : dir, false);
     }
-    for (const auto& c : dir->children) consider(c->name, c->alias, target_of(c.get()), c->kind == fake::LINK);
+    for (const auto& c : dir->children)
+        consider(c->name, c->alias, c->faithful, target_of(c.get()), c->kind == fake::LINK);
     if (s->entries.empty()) {
         delete s;
         return false;

@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,10 @@ public:
     void device(std::string_view path);
     // The 8.3 alias of an existing entry (Windows flavour).
     void alias(std::string_view path, std::string_view short_name);
+    // An existing entry whose name the ANSI code page cannot hold: searches
+    // show it as `shown` (a best-fit look-alike), which does not reach it;
+    // only its 8.3 alias, if any, does (Windows flavour).
+    void unfaithful(std::string_view path, std::string_view shown);
     // A file that cannot be written or replaced.
     void read_only(std::string_view path);
     // Reads of `path` fail once `bytes` of it have been handed out.
@@ -77,6 +82,7 @@ public:
     std::string current_folder;          // relative paths start here
     bool control_down = false;
     std::map<std::string, std::string> shell_folders;  // "Desktop", "Favorites"; absent: missing
+    std::set<std::string> unusable_shell_folders;      // present, but naming no reachable path
     std::vector<std::string> opened;                   // paths the shell was asked to open
 
     // ---- used by the platform calls ----

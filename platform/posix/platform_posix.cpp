@@ -14,8 +14,9 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/posix/config_text.h"
+#include "platform/posix/user_dirs.h"
 #include "platform/posix/wildcard.h"
+#include "platform/profile.h"
 
 extern char** environ;
 
@@ -46,22 +47,22 @@ std::string_view home_folder() { return text_of(std::getenv("HOME")); }
 
 }  // namespace
 
-bool read_shell_folder(const char* name, char* out, std::size_t cap) {
+Lookup read_shell_folder(const char* name, char* out, std::size_t cap) {
     std::string_view variable;
     if (std::strcmp(name, "Desktop") == 0) variable = "XDG_DESKTOP_DIR";
     else if (std::strcmp(name, "Favorites") == 0) variable = "XDG_FAVORITES_DIR";
-    else return false;
+    else return Lookup::missing;
 
     char file[PATH_BUFFER];
     // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules say.
     std::string_view config = text_of(std::getenv("XDG_CONFIG_HOME"));
     bool named = starts_with(config, "/") ? concat_text(file, {config, "/user-dirs.dirs"})
                                           : concat_text(file, {home_folder(), "/.config/user-dirs.dirs"});
-    if (!named) return false;
+    if (!named) return Lookup::missing;
     bool found = false;
     with_small_file_lines(
         file, [&](LineReader& reader) { found = user_dirs_lookup(reader, variable, home_folder(), out, cap); });
-    return found;
+    return found ? Lookup::found : Lookup::missing;
 }
 
 bool windows_directory(char* out, std::size_t cap) {
@@ -86,6 +87,8 @@ namespace {
 // for an entry.
 bool describe(DIR* dir, const dirent* d, FolderEntry& entry) {
     if (!copy_text(entry.name, d->d_name)) return false;
+    entry.short_name[0] = '\0';
+    entry.faithful = true;  // POSIX names are bytes: the name is the entry
     bool is_dir = false;
     if (d->d_type == DT_DIR) {
         is_dir = true;

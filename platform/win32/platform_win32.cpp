@@ -1,10 +1,14 @@
-// The program's operating-system services on the Win32 API (ANSI calls, so
-// every text stays in the system code page).
+// The program's operating-system services on the Win32 API.  The program
+// works in ANSI byte strings (the system code page); where Windows keeps
+// names the code page cannot hold, the Unicode calls find the entry and its
+// short name, so that every name handed on reaches that very entry.
 #include <windows.h>
 // shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
 #include "platform/platform.h"
+#include "platform/profile.h"
+#include "platform/win32/unicode.h"
 
 namespace platform {
 
@@ -17,8 +21,14 @@ FileHandle file_of(HANDLE handle) {
     return handle == INVALID_HANDLE_VALUE ? NO_FILE : reinterpret_cast<FileHandle>(handle);
 }
 
-void describe(const WIN32_FIND_DATAA& data, FolderEntry& entry) {
-    copy_text_cut(entry.name, sizeof entry.name, data.cFileName);
+using win32::Faithful;
+using win32::WIDE_PATH;
+
+// An entry as the page shows it (the name the code page gives, best fit
+// where it has no character) and the names that reach it.
+void describe(const WIN32_FIND_DATAW& data, FolderEntry& entry) {
+    entry.faithful = win32::to_ansi(data.cFileName, entry.name, sizeof entry.name);
+    if (!win32::to_ansi(data.cAlternateFileName, entry.short_name, sizeof entry.short_name)) entry.short_name[0] = '\0';
     entry.attributes = data.dwFileAttributes;
 }
 
@@ -49,27 +59,41 @@ std::string_view drive_of(std::string_view path) {
 }
 
 bool program_path(char* out, std::size_t cap) {
-    char path[PATH_BUFFER];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (n == 0 || n >= sizeof path) return false;
-    return copy_text(out, cap, std::string_view(path, n));
+    wchar_t path[WIDE_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, WIDE_PATH);
+    return n != 0 && n < WIDE_PATH && win32::faithful_path(path, out, cap) == Faithful::yes;
 }
 
 bool control_key_down() { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
 
-bool read_shell_folder(const char* name, char* out, std::size_t cap) {
+Lookup read_shell_folder(const char* name, char* out, std::size_t cap) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-    char value[PATH_BUFFER + 1];
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return Lookup::missing;
+    wchar_t wide_name[64];
+    wchar_t value[WIDE_PATH];
     DWORD size = 0;
-    // A value that does not fit a path buffer is a failed lookup, never a
-    // copy past the buffer.
-    bool ok = RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size <= PATH_BUFFER &&
-              RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS;
+    // A value that does not fit the buffer is a failed lookup, never a copy
+    // past the buffer.
+    bool ok =
+        win32::to_wide(name, wide_name, 64) &&
+        RegQueryValueExW(key, wide_name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size < sizeof value &&
+        RegQueryValueExW(key, wide_name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) == ERROR_SUCCESS;
     RegCloseKey(key);
-    if (!ok) return false;
-    value[size] = '\0';
-    return copy_text(out, cap, text_of(value));
+    if (!ok) return Lookup::missing;
+    value[size / sizeof(wchar_t)] = L'\0';
+    // An empty value is used as it is; one the code page cannot hold, or too
+    // long, through its short form; one with neither can be no page's folder.
+    if (value[0] == L'\0') return copy_text(out, cap, "") ? Lookup::found : Lookup::missing;
+    char path[PATH_BUFFER];
+    switch (win32::faithful_path(value, path, sizeof path)) {
+        case Faithful::yes:
+            return copy_text(out, cap, text_of(path)) ? Lookup::found : Lookup::missing;
+        case Faithful::too_long:
+            return Lookup::missing;
+        default:
+            return Lookup::unusable;
+    }
 }
 
 bool windows_directory(char* out, std::size_t cap) {
@@ -79,16 +103,73 @@ bool windows_directory(char* out, std::size_t cap) {
     return copy_text(out, cap, std::string_view(path, n));
 }
 
+namespace {
+
+// A kobu.txt saved as UTF-8 (as Notepad does since Windows 10 1903), with or
+// without a byte-order mark: the system's profile call would read its bytes
+// as ANSI.  It is read with the same rules, and the value converted to the
+// code page; a value the code page cannot hold counts as absent.
+struct Bytes {
+    const char* data;
+    std::size_t size;
+    std::size_t pos;
+    static long read(void* context, char* buffer, std::size_t size) {
+        auto* self = static_cast<Bytes*>(context);
+        std::size_t n = self->size - self->pos < size ? self->size - self->pos : size;
+        for (std::size_t i = 0; i < n; ++i) buffer[i] = self->data[self->pos + i];
+        self->pos += n;
+        return static_cast<long>(n);
+    }
+};
+
+bool is_utf8_text(const char* data, std::size_t size) {
+    if (size >= 3 && data[0] == '\xEF' && data[1] == '\xBB' && data[2] == '\xBF') return true;
+    bool high = false;
+    for (std::size_t i = 0; i < size && !high; ++i) high = static_cast<unsigned char>(data[i]) >= 0x80;
+    return high && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, data, static_cast<int>(size), nullptr, 0) > 0;
+}
+
+bool utf8_profile_string(const char* data, std::size_t size, const char* section, const char* key, const char* fallback,
+                         char* out, std::size_t cap) {
+    Bytes bytes{data, size, 0};
+    static char storage[2 * LINE_BUFFER];
+    LineReader reader(&Bytes::read, &bytes, storage, sizeof storage);
+    char value[LINE_BUFFER];
+    bool found = false;
+    if (!profile_lookup(reader, section, key, "", value, sizeof value, &found) || !found)
+        return copy_text(out, cap, text_of(fallback));
+    wchar_t wide[WIDE_PATH];
+    char ansi[PATH_BUFFER];
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, value, -1, wide, WIDE_PATH) == 0 ||
+        !win32::to_ansi(wide, ansi, sizeof ansi))
+        return copy_text(out, cap, text_of(fallback));
+    return copy_text(out, cap, text_of(ansi));
+}
+
+}  // namespace
+
 bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
                          std::size_t cap) {
-    // One byte more than any path: a value too long for `cap` is seen as
-    // such (the call cuts what does not fit) rather than used cut short.
     // A file larger than any real kobu.txt counts as absent: the profile
     // call would read it whole.
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (GetFileAttributesExA(file, GetFileExInfoStandard, &data) &&
         (data.nFileSizeHigh != 0 || data.nFileSizeLow > SMALL_FILE_LIMIT))
         return copy_text(out, cap, text_of(fallback));
+    static char text[SMALL_FILE_LIMIT];
+    std::size_t size = 0;
+    FileHandle f = open_for_reading(file);
+    if (f != NO_FILE) {
+        for (long n; size < sizeof text && (n = read_bytes(f, text + size, sizeof text - size)) > 0;)
+            size += static_cast<std::size_t>(n);
+        close_file(f);
+    }
+    const bool utf16 =
+        size >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'));
+    if (!utf16 && is_utf8_text(text, size)) return utf8_profile_string(text, size, section, key, fallback, out, cap);
+    // ANSI and UTF-16 files as Windows reads them.  One byte more than any
+    // path: a value too long for `cap` is seen as such (the call cuts what
+    // does not fit) rather than used cut short.
     char value[PATH_BUFFER + 1];
     DWORD n = GetPrivateProfileStringA(section, key, fallback, value, sizeof value, file);
     return n + 1 < sizeof value && copy_text(out, cap, std::string_view(value, n));
@@ -99,17 +180,33 @@ std::uint32_t file_attributes(const char* path) {
     return GetFileAttributesA(path);
 }
 
+namespace {
+
+// FindFirstFileW on an ANSI pattern (which converts exactly: the program's
+// paths are made of names that round-trip and of short names).
+HANDLE find_first(const char* pattern, WIN32_FIND_DATAW& data) {
+    wchar_t wide[WIDE_PATH];
+    return win32::to_wide(pattern, wide, WIDE_PATH) ? FindFirstFileW(wide, &data) : INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
 bool long_name_of(const char* path, char (&name)[PATH_BUFFER]) {
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(path, &data);
+    WIN32_FIND_DATAW data;
+    HANDLE h = find_first(path, data);
     if (h == INVALID_HANDLE_VALUE) return false;
     FindClose(h);
-    return copy_text(name, text_of(data.cFileName));
+    FolderEntry entry;
+    describe(data, entry);
+    // A long name the code page cannot hold would name a look-alike: the
+    // short name reaches this very entry.
+    if (!entry.faithful) return entry.short_name[0] != '\0' && copy_text(name, text_of(entry.short_name));
+    return copy_text(name, text_of(entry.name));
 }
 
 bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry& entry) {
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(pattern, &data);
+    WIN32_FIND_DATAW data;
+    HANDLE h = find_first(pattern, data);
     search.handle = nullptr;
     if (h == INVALID_HANDLE_VALUE) return false;
     search.handle = h;
@@ -118,8 +215,8 @@ bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry&
 }
 
 bool next_folder_entry(FolderSearch& search, FolderEntry& entry) {
-    WIN32_FIND_DATAA data;
-    if (search.handle == nullptr || !FindNextFileA(search.handle, &data)) return false;
+    WIN32_FIND_DATAW data;
+    if (search.handle == nullptr || !FindNextFileW(search.handle, &data)) return false;
     describe(data, entry);
     return true;
 }
@@ -202,7 +299,6 @@ namespace {
 
 // The temporary name beside a page may be longer than the ANSI calls take:
 // it is used through the Unicode calls, as an extended-length path.
-constexpr DWORD WIDE_PATH = 1024;
 
 bool wide_path(const char* path, wchar_t (&out)[WIDE_PATH]) {
     wchar_t given[WIDE_PATH];

@@ -101,7 +101,9 @@ def folders_and_entries_at_the_path_limit(env):
     assert guarded_run(env, written=[page]) == 0
     expect_file(page, expected_favorites(env, fav))
     text = read(page)
-    assert b'http://limit/258' in text and b'http://limit/259' in text and b'limit/260' not in text
+    assert b'http://limit/258' in text and b'http://limit/259' in text
+    # Windows reaches the longer ones through their 8.3 names; POSIX has none.
+    assert (b'limit/260' in text and b'limit/261' in text) == (env.system == 'wine')
 
 
 @case('hostile')

@@ -201,21 +201,30 @@ def tree_body(env, host_dir, prog_dir, ids=()):
         entries = env.list_dir(host_dir)
     except OSError:
         entries = []
+    def reach(name, path):
+        """The path that reaches an entry: by its name, else (Windows) by its 8.3 name, else None."""
+        if len(prog_dir) + 1 + len(name) < PATH_BUFFER:
+            return prog_dir + sep + name
+        short = env.short_name(path)
+        return prog_dir + sep + short if short and len(prog_dir) + 1 + len(short) < PATH_BUFFER else None
+
     out = b''
     if shortcut_fits:
         shortcuts = [e for e in entries if e[0].lower().endswith(b'.url')]
         if shortcuts:
             out += b'<ul>\n'
             for name, path, is_dir in shortcuts:
-                if is_dir or len(prog_dir) + 1 + len(name) >= PATH_BUFFER:
+                if is_dir or reach(name, path) is None:
                     continue
                 out += shortcut_item(read_shortcut(path), name[:-4])
             out += b'</ul>\n'
     if folder_fits:
         for name, path, is_dir in entries:
-            if not is_dir or name in (b'.', b'..') or len(prog_dir) + 1 + len(name) >= PATH_BUFFER:
+            if not is_dir or name in (b'.', b'..'):
                 continue
-            out += section(name) + tree_body(env, path, prog_dir + sep + name, ids)
+            reached = reach(name, path)
+            if reached is not None:
+                out += section(name) + tree_body(env, path, reached, ids)
     return out + b'</div>\n'
 
 

@@ -23,6 +23,7 @@ import cases_browser  # noqa: E402,F401
 import cases_safety  # noqa: E402,F401
 import cases_options  # noqa: E402,F401
 import cases_versions  # noqa: E402,F401
+import cases_windows  # noqa: E402,F401
 from case_table import CASES  # noqa: E402
 
 
@@ -32,7 +33,7 @@ def main():
     ap.add_argument('--program', required=True)
     ap.add_argument('--helper')
     ap.add_argument('--wine-prefix')
-    ap.add_argument('--suite', help='only cases of this suite (favorites, text, hostile, browser, safety, versions)')
+    ap.add_argument('--suite', help='only cases of this suite (favorites, text, hostile, browser, safety, versions, windows)')
     ap.add_argument('-k', dest='pattern', default='*', help='only cases whose name matches this glob')
     args = ap.parse_args()
 

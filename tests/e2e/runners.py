@@ -24,6 +24,10 @@ class Raw(bytes):
     """A shell-folder value given exactly as the program should read it."""
 
 
+class Wide(str):
+    """A shell-folder value (Wine) or an argument tail set as Unicode text: it may hold what the code page cannot."""
+
+
 class Env:
     """One sandbox: a temporary folder with the program, its configuration,
     a home, a working folder and whatever trees a case makes."""
@@ -78,7 +82,7 @@ class Env:
 
     def folder_value(self, name):
         v = self.folders[name]
-        if v is None or isinstance(v, Raw):
+        if v is None or isinstance(v, (Raw, Wide)):
             return v
         return self.prog(v)
 
@@ -130,6 +134,21 @@ class Env:
     def short_path(self, host_path):
         """The 8.3 form of a host path, as the program would be given it (Wine only)."""
         return self.runner.short_path(self, host_path)
+
+    def wide_path(self, host_path):
+        """A host path as the program would be given it in Unicode (Wine only)."""
+        return Wide(self.runner.wide_path(host_path))
+
+    def short_path_of_wide(self, host_path):
+        """The 8.3 form of a host path whose name the code page cannot hold (Wine only)."""
+        return self.runner.short_path_of_wide(self, host_path)
+
+    def profile_values(self, host_paths):
+        return self.runner.profile_values(self, host_paths)
+
+    def short_name(self, host_path):
+        """The 8.3 name of an entry, or b'' where the system keeps none (POSIX)."""
+        return self.runner.short_path(self, host_path).rsplit(b'\\', 1)[-1] if self.system == 'wine' else b''
 
     def path_seen_as(self, length, last):
         """A host path (its folders made) that the program sees as exactly `length` bytes, ending in `last`."""
@@ -365,16 +384,50 @@ class WineRunner:
         lines = []
         for name in SHELL_FOLDERS:
             v = env.folder_value(name)
-            lines.append(b'reg-del ' + name.encode() if v is None else b'reg-set ' + name.encode() + b'\t' + v)
+            if v is None:
+                lines.append(b'reg-del ' + name.encode())
+            elif isinstance(v, Wide):
+                lines.append(b'reg-set-w ' + name.encode() + b'\t' + v.encode('utf-8'))
+            else:
+                lines.append(b'reg-set ' + name.encode() + b'\t' + v)
+        if isinstance(tail, Wide):
+            program = self.prog(env.program).decode('cp932')
+            lines.append(('run-w "' + program + '" ' + tail).encode('utf-8'))
+            return self.finish_helper(self.helper_run(env, lines, cwd))
         command = b'"' + self.prog(env.program) + b'"' + (b' ' + tail if tail else b'')
         if stop_after is None:
             lines.append(b'run ' + command)
         else:
             lines.append(b'run-stop %d\t' % int(stop_after * 1000) + command)
-        r = self.helper_run(env, lines, cwd)
+        r = self.finish_helper(self.helper_run(env, lines, cwd))
+        return None if stop_after is not None and r == 98 else r
+
+    def finish_helper(self, r):
         if r.returncode == 99:
             raise AssertionError('wine helper failed: ' + r.stderr.decode('utf-8', 'replace'))
-        return None if stop_after is not None and r.returncode == 98 else r.returncode
+        return r.returncode
+
+    def wide_path(self, host_path):
+        """A host path as Windows names it, in Unicode."""
+        return 'Z:' + os.fsdecode(host_path).replace('/', '\\')
+
+    def short_path_of_wide(self, env, host_path):
+        out = env.host(b'short.txt')
+        line = 'short-w ' + self.wide_path(host_path) + '\t' + self.wide_path(out)
+        r = self.helper_run(env, [line.encode('utf-8')], env.root)
+        assert r.returncode == 0, r.stderr
+        return read(out)
+
+    def profile_values(self, env, host_paths):
+        """What GetPrivateProfileStringA gives for [kobu] html (default DEFAULT) in each file."""
+        outs = [p + b'.value' for p in host_paths]
+        lines = [b'profile ' + self.prog(p) + b'\t' + self.prog(o) for p, o in zip(host_paths, outs)]
+        r = self.helper_run(env, lines, env.root)
+        assert r.returncode == 0, r.stderr
+        values = [read(o) for o in outs]
+        for o in outs:
+            os.remove(o)
+        return values
 
     def short_path(self, env, host_path):
         out = env.host(b'short.txt')

@@ -371,6 +371,31 @@ const RunCase RUN_CASES[] = {
      at("cwd/a?.txt"),
      0,
      {{"cwd/a4.txt.html", links_listed("cwd/a4.txt")}}},
+    // ---- shell folders the code page cannot hold ----
+    {"a Desktop value that names no reachable path writes nothing",
+     [](World& w) {
+         one_favorite(w);
+         w.system.unusable_shell_folders.insert("Desktop");
+     },
+     none(),
+     1,
+     {}},
+    {"a Favorites value that names no reachable path writes nothing",
+     [](World& w) {
+         one_favorite(w);
+         w.system.unusable_shell_folders.insert("Favorites");
+     },
+     none(),
+     1,
+     {}},
+    {"an unreachable Favorites value does not matter with a folder argument",
+     [](World& w) {
+         w.system.unusable_shell_folders.insert("Favorites");
+         w.system.file(w.path("dir/News.url"), "URL=http://news.example/\r\n");
+     },
+     at("dir"),
+     0,
+     {{"desk/kobu.html", favorites_listed("dir")}}},
     {"an argument that names nothing lists Favorites",
      one_favorite,
      at("missing.txt"),

@@ -22,6 +22,13 @@ void make_tree(World& w) {
     w.system.file(w.path("w/second.txt"), "");
     w.system.file(w.path("cwd/notes.txt"), "");
     w.system.file(w.path("cwd/sub/x.txt"), "");
+    // Crème, shown as its look-alike Creme, which exists too.
+    w.system.file(w.path("Creme-accent/x.txt"), "");
+    if (w.windows()) {
+        w.system.alias(w.path("Creme-accent"), "CREME~1");
+        w.system.unfaithful(w.path("Creme-accent"), "Creme");
+    }
+    w.system.file(w.path("Creme/x.txt"), "");
 }
 
 constexpr const char* NONE = "(does not resolve)";
@@ -44,6 +51,8 @@ const Case CASES[] = {
     {Flavour::windows, "C:\\" + ICHIRANHYOU, "C:\\" + ICHIRANHYOU},
     {Flavour::windows, "C:\\" + ICHIRANHYOU + "\\X.TXT", "C:\\" + ICHIRANHYOU + "\\x.txt"},
     {Flavour::windows, "C:\\w\\*.txt", "C:\\w\\first.txt"},
+    {Flavour::windows, "C:\\CREME~1\\x.txt", "C:\\CREME~1\\x.txt"},  // never the look-alike's long name
+    {Flavour::windows, "C:\\Creme\\X.TXT", "C:\\Creme\\x.txt"},
     {Flavour::windows, "C:\\w\\s?cond.*", "C:\\w\\second.txt"},
     {Flavour::windows, "NOTES.TXT", "NOTES.TXT"},    // a bare name resolves to itself
     {Flavour::windows, "sub\\X.txt", "sub\\x.txt"},  // so does the first folder of a relative path

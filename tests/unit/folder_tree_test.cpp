@@ -234,6 +234,63 @@ TEST(WriteFolderTree, AFolderMetAgainThroughALinkKeepsAnEmptySection) {
 
 // A shortcut is read for its first 64 KiB only: a huge or sparse file named
 // like one cannot hold up the run.
+// Windows hands the ANSI calls names that are not what the user sees: a
+// "*.url" search also matches 8.3 aliases, and a name the code page cannot
+// hold comes back as a best-fit look-alike that names another entry, or
+// none.  Only long names ending in ".url" are shortcuts, and every entry is
+// read and entered through a name that reaches that very entry.
+TEST(WriteFolderTree, EntriesAreReachedAsThemselves) {
+    World w(fake::Flavour::windows);
+    auto file = [&](const std::string& rel, const std::string& data) { w.system.file(w.path(rel), data); };
+    file("fav/notes.urlx", "URL=http://alias-match/\n");
+    w.system.alias(w.path("fav/notes.urlx"), "NOTE~15V.URL");
+    file("fav/x.url2", "URL=http://alias-match-2/\n");
+    w.system.alias(w.path("fav/x.url2"), "X~1.URL");
+    w.system.folder(w.path("fav/folder.urlx"));
+    w.system.alias(w.path("fav/folder.urlx"), "FOLDER~1.URL");
+    file("fav/Caf\xC3\xA9.url", "URL=http://cafe-accent/\n");  // Café.url: shown as Cafe.url
+    w.system.alias(w.path("fav/Caf\xC3\xA9.url"), "CAFE~1.URL");
+    w.system.unfaithful(w.path("fav/Caf\xC3\xA9.url"), "Cafe.url");
+    file("fav/Cafe.url", "URL=http://cafe-plain/\n");  // the look-alike
+    file("fav/emoji.url", "URL=http://emoji/\n");      // 😀.url: shown as ??.url, no short name
+    w.system.unfaithful(w.path("fav/emoji.url"), "\?\?.url");
+    file("fav/Creme-accent/x.url", "URL=http://creme-accent/\n");  // Crème: shown as Creme
+    w.system.alias(w.path("fav/Creme-accent"), "CREME~1");
+    w.system.unfaithful(w.path("fav/Creme-accent"), "Creme");
+    file("fav/Creme/y.url", "URL=http://creme-plain/\n");
+    file("fav/x-yen-y/own.url", "URL=http://yen/\n");  // x¥y: shown as x\y (0x5C!)
+    w.system.alias(w.path("fav/x-yen-y"), "XY~1");
+    w.system.unfaithful(w.path("fav/x-yen-y"), "x\\y");
+    file("fav/x/y/decoy.url", "URL=http://decoy/\n");
+    w.system.folder(w.path("fav/hangul"));  // 한: shown as ?, no short name
+    w.system.unfaithful(w.path("fav/hangul"), "?");
+    const std::string expected = "<ul>\n" + item("http://cafe-accent/", "Cafe") + item("http://cafe-plain/", "Cafe") +
+                                 item("", "??") + "</ul>\n" + section("folder.urlx") + "</div>\n" + section("Creme") +
+                                 "<ul>\n" + item("http://creme-accent/", "x") + "</ul>\n</div>\n" + section("Creme") +
+                                 "<ul>\n" + item("http://creme-plain/", "y") + "</ul>\n</div>\n" + section("x\\y") +
+                                 "<ul>\n" + item("http://yen/", "own") + "</ul>\n</div>\n" + section("x") +
+                                 section("y") + "<ul>\n" + item("http://decoy/", "decoy") + "</ul>\n</div>\n</div>\n" +
+                                 section("?") + "</div>\n" + "</div>\n";
+    EXPECT_EQ(body_of(w.path("fav")), crlf(expected));
+}
+
+// A path of Japanese names can outgrow the path buffer long before Windows'
+// own limit (which counts characters): an entry whose joined path does not
+// fit is reached through its 8.3 name, its heading still its long name.
+TEST(WriteFolderTree, LongNamesAreReachedThroughShortNames) {
+    World w(fake::Flavour::windows);
+    std::string hyou80;
+    for (int i = 0; i < 80; ++i) hyou80 += "\x95\x5C";  // 80 × 表: 160 bytes
+    const std::string outer = "fav/" + hyou80, inner = outer + "/" + hyou80;
+    w.system.file(w.path(inner + "/in.url"), "URL=http://deep/\n");
+    w.system.alias(w.path(outer), "9A5C~1");
+    w.system.alias(w.path(inner), "9A5C~2");
+    w.system.alias(w.path(inner + "/in.url"), "IN~1.URL");
+    const std::string expected =
+        section(hyou80) + section(hyou80) + "<ul>\n" + item("http://deep/", "in") + "</ul>\n</div>\n</div>\n</div>\n";
+    EXPECT_EQ(body_of(w.path("fav")), crlf(expected));
+}
+
 TEST(ReadShortcutUrl, ReadsNoMoreThanTheStartOfAFile) {
     World w(fake::Flavour::posix);
     w.system.file(w.path("huge.url"), "[InternetShortcut]\r\nURL=http://start/\r\n");

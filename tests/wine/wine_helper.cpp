@@ -2,8 +2,14 @@
 // byte lines in the ANSI code page and performs each in order:
 //   reg-set NAME<TAB>VALUE   set a per-user "Shell Folders" value (REG_SZ)
 //   reg-del NAME             delete that value
-//   short PATH<TAB>OUTFILE   write GetShortPathNameA(PATH) to OUTFILE
+//   short PATH<TAB>OUTFILE   write the short (8.3) form of PATH to OUTFILE
+//   profile FILE<TAB>OUTFILE write what GetPrivateProfileStringA gives for key
+//                            "html" of section "kobu" (default "DEFAULT")
+//   reg-set-w NAME<TAB>TEXT  the same with a value given in UTF-8, set as Unicode
+//   short-w PATH<TAB>OUTFILE the short form of a path given in UTF-8
 //   run COMMAND LINE         start a program with exactly this command line
+//   run-w COMMAND LINE       the same, the command line given in UTF-8 and
+//                            passed as Unicode (the ANSI one may lose characters)
 //   run-stop MS<TAB>COMMAND  the same, ended after MS milliseconds if still
 //                            running (then the status is 98)
 // and exits with the exit code of the last program run (99 on a failure of
@@ -30,6 +36,55 @@ int perform(char* line, int& status) {
     char* second = std::strchr(arg, '\t');
     if (second != nullptr) *second++ = '\0';
 
+    static wchar_t wide_arg[32768];
+    static wchar_t wide_second[32768];
+    const bool utf8 =
+        std::strcmp(line, "reg-set-w") == 0 || std::strcmp(line, "short-w") == 0 || std::strcmp(line, "run-w") == 0;
+    if (utf8) {
+        if (second != nullptr && std::strcmp(line, "run-w") == 0) second[-1] = '\t';  // a tab belongs to the command
+        if (MultiByteToWideChar(CP_UTF8, 0, arg, -1, wide_arg, 32768) == 0) return fail("not UTF-8");
+        if (second != nullptr && std::strcmp(line, "run-w") != 0 &&
+            MultiByteToWideChar(CP_UTF8, 0, second, -1, wide_second, 32768) == 0)
+            return fail("not UTF-8");
+    }
+    if (std::strcmp(line, "reg-set-w") == 0) {
+        HKEY key;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                            0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return fail("cannot open the Shell Folders key");
+        const wchar_t* value = second ? wide_second : L"";
+        LONG r = RegSetValueExW(key, wide_arg, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                                static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+        return r == ERROR_SUCCESS ? 0 : fail("registry edit failed");
+    }
+    if (std::strcmp(line, "short-w") == 0) {
+        wchar_t shorter[1100];
+        char path[2048];
+        DWORD w = GetShortPathNameW(wide_arg, shorter, 1100);
+        if (w == 0 || w >= 1100 || second == nullptr) return fail("GetShortPathNameW failed");
+        int n = WideCharToMultiByte(CP_ACP, 0, shorter, -1, path, sizeof path, nullptr, nullptr);
+        FILE* out = n > 0 ? std::fopen(second, "wb") : nullptr;
+        if (out == nullptr) return fail("cannot write the short name");
+        std::fwrite(path, 1, static_cast<std::size_t>(n - 1), out);
+        std::fclose(out);
+        return 0;
+    }
+    if (std::strcmp(line, "run-w") == 0) {
+        STARTUPINFOW si;
+        std::memset(&si, 0, sizeof si);
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi;
+        if (!CreateProcessW(nullptr, wide_arg, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return fail("CreateProcessW failed");
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        DWORD code = 99;
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        status = static_cast<int>(code);
+        return 0;
+    }
     if (std::strcmp(line, "reg-set") == 0 || std::strcmp(line, "reg-del") == 0) {
         HKEY key;
         if (RegCreateKeyExA(HKEY_CURRENT_USER, SHELL_FOLDERS, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
@@ -44,12 +99,30 @@ int perform(char* line, int& status) {
         return 0;
     }
     if (std::strcmp(line, "short") == 0) {
-        char path[1024];
-        DWORD n = GetShortPathNameA(arg, path, sizeof path);
-        if (n == 0 || n >= sizeof path || second == nullptr) return fail("GetShortPathNameA failed");
+        // Through the Unicode call with an extended-length path: a path past
+        // MAX_PATH has a short form too.
+        wchar_t wide[1100] = L"\\\\?\\";
+        if (MultiByteToWideChar(CP_ACP, 0, arg, -1, wide + 4, 1024) == 0) return fail("not a path");
+        wchar_t shorter[1100];
+        DWORD w = GetShortPathNameW(wide, shorter, 1100);
+        char path[2048];
+        if (w == 0 || w >= 1100 || second == nullptr) return fail("GetShortPathNameW failed");
+        DWORD n =
+            static_cast<DWORD>(WideCharToMultiByte(CP_ACP, 0, shorter + 4, -1, path, sizeof path, nullptr, nullptr));
+        if (n == 0) return fail("short name not in the code page");
+        --n;  // without the NUL
         FILE* out = std::fopen(second, "wb");
         if (out == nullptr) return fail("cannot write the short name");
         std::fwrite(path, 1, n, out);
+        std::fclose(out);
+        return 0;
+    }
+    if (std::strcmp(line, "profile") == 0) {
+        char value[1024];
+        DWORD n = GetPrivateProfileStringA("kobu", "html", "DEFAULT", value, sizeof value, arg);
+        FILE* out = second ? std::fopen(second, "wb") : nullptr;
+        if (out == nullptr) return fail("cannot write the profile value");
+        std::fwrite(value, 1, n, out);
         std::fclose(out);
         return 0;
     }

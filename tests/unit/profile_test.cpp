@@ -1,8 +1,11 @@
-#include "platform/posix/config_text.h"
+#include "platform/profile.h"
+#include "platform/posix/user_dirs.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "test_util.h"
 
@@ -16,26 +19,53 @@ std::string profile(const std::string& text, std::size_t cap = PATH_BUFFER) {
     return profile_lookup(reader, "kobu", "html", "DEFAULT", out, cap) ? out : "REFUSED " + std::string(out);
 }
 
-TEST(ProfileLookup, Rules) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"", "DEFAULT"},
-        {"[kobu]\nhtml=C:\\x.html\n", "C:\\x.html"},
-        {"[KOBU]\r\nHTML = C:\\x.html \r\n", "C:\\x.html"},
-        {"  [ kobu ]  \n\t html\t=\t\"C:\\a b.html\"\n", "C:\\a b.html"},
-        {"[kobu]\nhtml='x'\n", "x"},
-        {"[kobu]\nhtml=\"x'\n", "\"x'"},
-        {"[kobu]\nhtml=\n", ""},
-        {"[other]\nhtml=x\n", "DEFAULT"},
-        {"html=x\n[kobu]\n", "DEFAULT"},
-        {"[kobu]\n;html=x\nhtml=y\n", "y"},
-        {"[kobu]\nhtml=first\nhtml=second\n[kobu]\nhtml=third\n", "first"},
-        {"[kobu]\nhtmlx=no\nhtml\nhtml=yes", "yes"},
-        {"[kobu\nhtml=x\n", "DEFAULT"},  // no closing bracket: not a section
-        {"[kobu]\n[other\nhtml=x\n", "x"},
-        {"[other]\n" + std::string(6000, 'z') + "[kobu]\nhtml=tail\n", "DEFAULT"},  // no line inside a line,
-        {std::string("[kobu]\nhtml=a\0b\n", 15), "a"},
-    };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(profile(text), expected) << testing::PrintToString(text);
+// A C-escaped field of the rules table: \n \r \t \\ \0 and \xHH.
+std::string unescaped(const std::string& field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            out += field[i];
+            continue;
+        }
+        const char c = field[++i];
+        if (c == 'n') out += '\n';
+        else if (c == 'r') out += '\r';
+        else if (c == 't') out += '\t';
+        else if (c == '0') out += '\0';
+        else if (c == 'x') {
+            out += static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else out += c;
+    }
+    return out;
+}
+
+// The same table drives the Windows profile call under Wine.
+TEST(ProfileLookup, RulesAsWindowsReadsThem) {
+    std::ifstream table(KOBU_TEST_DATA "/profile_rules.txt");
+    ASSERT_TRUE(table) << "no rules table";
+    std::string row;
+    int rows = 0;
+    while (std::getline(table, row)) {
+        if (row.empty() || row[0] == '#') continue;
+        std::vector<std::string> f;
+        for (std::size_t start = 0;;) {
+            const std::size_t tab = row.find('\t', start);
+            f.push_back(row.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+            if (tab == std::string::npos) break;
+            start = tab + 1;
+        }
+        ASSERT_EQ(f.size(), 4u) << row;
+        EXPECT_EQ(profile(unescaped(f[1])), unescaped(f[2])) << f[0];
+        ++rows;
+    }
+    EXPECT_GE(rows, 30);
+}
+
+TEST(ProfileLookup, LongLinesAndBuffers) {
+    EXPECT_EQ(profile("[other]\n" + std::string(6000, 'z') + "[kobu]\nhtml=tail\n"),
+              "DEFAULT");  // no line inside a line
+    EXPECT_EQ(profile("[kobu]\n" + std::string(6000, ' ') + "html=x\nhtml=y\n"), "y");
     // A value too long for its buffer is refused, never cut short.
     EXPECT_EQ(profile("[kobu]\nhtml=abc\n", 4), "abc");
     EXPECT_EQ(profile("[kobu]\nhtml=abcd\n", 4), "REFUSED UNTOUCHED");

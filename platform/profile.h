@@ -1,0 +1,25 @@
+// The reader of profile files ("kobu.txt"), with the rules Windows' own
+// profile calls follow: section and key names compared without regard to
+// letter case, the first section of a name and the first key in it count,
+// blanks around names and values trimmed, one pair of quotes around a
+// value removed, lines beginning with ';' are comments, CR LF, LF or a lone
+// CR ends a line, a UTF-8 byte-order mark at the start is passed over.  A
+// section name runs to the line's last ']'; a key line without '=' is that
+// key without a value (the fallback).
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "platform/streams.h"
+
+// Writes the value of `key` in `section` (or `fallback` when the section or
+// key is absent, then `found`, if given, is false); false, with `out`
+// untouched, when that does not fit `cap`.
+bool profile_lookup(LineReader& reader, std::string_view section, std::string_view key, std::string_view fallback,
+                    char* out, std::size_t cap, bool* found = nullptr);
+
+// The same lookup in the file at `path`; a file that cannot be read, or one
+// larger than SMALL_FILE_LIMIT, gives the fallback.
+bool profile_file_lookup(const char* path, std::string_view section, std::string_view key, std::string_view fallback,
+                         char* out, std::size_t cap);
