@@ -4,6 +4,7 @@
   gen_inputs.py text FILE MEGABYTES     Shift_JIS text: Japanese and ASCII prose,
                                         addresses, some very long lines
   gen_inputs.py tree DIR FOLDERS SHORTCUTS
+  gen_inputs.py deep DIR                A tree as deep as a 259-byte path allows, wide at each level
 """
 import os
 import random
@@ -68,8 +69,26 @@ def tree(root, folders, shortcuts):
                     % ((address(rng).encode(),) * 2))
 
 
+def deep(root):
+    """Chains of one-letter folders down to where a path would not fit, three
+    side folders at every level, each with a few shortcuts."""
+    rng = random.Random(20261208)
+    level = root
+    while len(level) + 2 < 250:
+        for side in 'xyz':
+            d = os.path.join(level, side)
+            os.makedirs(d, exist_ok=True)
+            for i in range(3):
+                with open(os.path.join(d, 's%d.url' % i), 'wb') as f:
+                    f.write(b'URL=%s\r\n' % address(rng).encode())
+        level = os.path.join(level, 'd')
+        os.makedirs(level, exist_ok=True)
+
+
 if __name__ == '__main__':
     if sys.argv[1] == 'text':
         text(sys.argv[2], int(sys.argv[3]))
+    elif sys.argv[1] == 'deep':
+        deep(sys.argv[2])
     else:
         tree(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))

@@ -27,45 +27,45 @@ constexpr std::string_view FAVORITES_HEAD =
     "</head>\n"
     "<body>\n";
 
-// The folders entered so far in this run, by identity, in a fixed table
-// (open addressing): a folder met again, through a link anywhere in the walk,
-// keeps its heading and an empty section, so the page grows with the entries
-// of the tree and a cycle or a diamond of links is walked once.  Each slot
-// carries the run it belongs to, so a new run needs no clearing.
+// The folders entered so far in this run, by identity, in a fixed table: a
+// folder met again, through a link anywhere in the walk, keeps its heading
+// and an empty section, so the page grows with the entries of the tree and a
+// cycle or a diamond of links is walked once.  A hash of chains: the heads
+// are cleared for each run, the entries filled in order, so the memory used
+// grows with the folders entered.
 class EnteredFolders {
 public:
-    static constexpr std::size_t CAPACITY = std::size_t{1} << 15;
+    static constexpr std::size_t CAPACITY = (std::size_t{1} << 15) - 1;
 
     void start() {
-        ++run_;
+        std::memset(heads_, 0, sizeof heads_);
         count_ = 0;
     }
     // False when `id` was entered before.  Once the table is full, nothing
     // new is remembered and `room` turns false.
     bool enter(const platform::FileIdentity& id) {
-        std::size_t i = slot_of(id);
-        for (; slots_[i].run == run_; i = (i + 1) & (CAPACITY - 1))
-            if (slots_[i].id == id) return false;
-        if (count_ + 1 < CAPACITY) {
-            slots_[i] = {id, run_};
-            ++count_;
+        const std::size_t h = slot_of(id);
+        for (std::uint16_t at = heads_[h]; at != 0; at = next_[at - 1])
+            if (ids_[at - 1] == id) return false;
+        if (count_ < CAPACITY) {
+            ids_[count_] = id;
+            next_[count_] = heads_[h];
+            heads_[h] = static_cast<std::uint16_t>(++count_);
         }
         return true;
     }
-    bool room() const { return count_ + 1 < CAPACITY; }
+    bool room() const { return count_ < CAPACITY; }
 
 private:
     static std::size_t slot_of(const platform::FileIdentity& id) {
         std::uint64_t h = (id.index ^ (id.volume * 0x9E3779B97F4A7C15u)) * 0xBF58476D1CE4E5B9u;
-        return static_cast<std::size_t>(h >> 40) & (CAPACITY - 1);
+        return static_cast<std::size_t>(h >> 40) & (HEADS - 1);
     }
 
-    struct Slot {
-        platform::FileIdentity id;
-        std::uint32_t run;
-    };
-    Slot slots_[CAPACITY];
-    std::uint32_t run_ = 0;
+    static constexpr std::size_t HEADS = std::size_t{1} << 15;
+    std::uint16_t heads_[HEADS];  // 1 + the newest entry of each chain, or 0
+    platform::FileIdentity ids_[CAPACITY];
+    std::uint16_t next_[CAPACITY];  // 1 + the next entry in the chain, or 0
     std::size_t count_ = 0;
 };
 
@@ -102,7 +102,7 @@ bool for_each_entry(const char* pattern, Visit visit) {
     platform::FolderSearch search;
     platform::FolderEntry entry{};
     if (!platform::begin_folder_search(search, pattern, entry)) return false;
-    do visit(entry);
+    do visit(search, entry);
     while (platform::next_folder_entry(search, entry));
     platform::end_folder_search(search);
     return true;
@@ -112,7 +112,7 @@ void write_tree(OutputStream& out, const char* folder, bool through_link);
 
 void write_shortcut_pass(OutputStream& out, const char* folder, const char* pattern) {
     bool listed = false;
-    for_each_entry(pattern, [&](const platform::FolderEntry& entry) {
+    for_each_entry(pattern, [&](platform::FolderSearch& search, const platform::FolderEntry& entry) {
         if (!is_shortcut_name(entry.name)) return;
         if (!listed) out.put("<ul>\n");
         listed = true;
@@ -122,15 +122,21 @@ void write_shortcut_pass(OutputStream& out, const char* folder, const char* patt
         if (reach == Reach::too_long) return;  // cannot be named: left out
         std::string_view name = entry.name;
         std::string_view title = head(name, name.size() - 4);
-        char address[LINE_BUFFER] = "";  // an entry that cannot be reached keeps an empty address
-        if (reach == Reach::reached) copy_text_cut(address, sizeof address, read_shortcut_url(joined));
-        out.put({"<li><a href=\"", outside(address), "\">", outside(title), "</a></li>\n"});
+        char address[LINE_BUFFER];
+        address[0] = '\0';  // an entry that cannot be reached keeps an empty address
+        if (reach == Reach::reached)
+            copy_text_cut(address, sizeof address, read_shortcut(platform::open_found_file(search, entry, joined)));
+        // An address holds no line feed (it ends a read); a title, a POSIX
+        // file name, may.
+        if (title.find('\n') == std::string_view::npos)
+            out.put_line({"<li><a href=\"", outside(address), "\">", outside(title), "</a></li>"});
+        else out.put({"<li><a href=\"", outside(address), "\">", outside(title), "</a></li>\n"});
     });
     if (listed) out.put("</ul>\n");
 }
 
 void write_subfolder_pass(OutputStream& out, const char* folder, const char* pattern) {
-    for_each_entry(pattern, [&](const platform::FolderEntry& entry) {
+    for_each_entry(pattern, [&](platform::FolderSearch&, const platform::FolderEntry& entry) {
         if (!(entry.attributes & platform::ATTRIBUTE_DIRECTORY)) return;
         if (std::strcmp(entry.name, ".") == 0 || std::strcmp(entry.name, "..") == 0) return;
         char joined[PATH_BUFFER];
@@ -201,11 +207,17 @@ void scan_shortcut_lines(LineReader& reader, char* url, std::size_t cap) {
     }
 }
 
-const char* read_shortcut_url(const char* path) {
+const char* read_shortcut(platform::FileHandle file) {
     static char url[LINE_BUFFER];
     url[0] = '\0';
+    if (file == platform::NO_FILE) return url;
     // Only the start of a file is read: a shortcut is a few hundred bytes, and
     // a huge (or sparse) file named like one must not hold up the run.
-    with_file_lines(path, SMALL_FILE_LIMIT, [](LineReader& reader) { scan_shortcut_lines(reader, url, sizeof url); });
+    char storage[2 * LINE_BUFFER];
+    LineReader reader(file, storage, sizeof storage, SMALL_FILE_LIMIT);
+    scan_shortcut_lines(reader, url, sizeof url);
+    platform::close_file(file);
     return url;
 }
+
+const char* read_shortcut_url(const char* path) { return read_shortcut(platform::open_for_reading(path)); }

@@ -19,6 +19,9 @@ int write_folder_tree(OutputStream& out, const char* folder);
 // that the next call overwrites.
 const char* read_shortcut_url(const char* path);
 
+// The same for a shortcut file already open for reading, which it closes.
+const char* read_shortcut(platform::FileHandle file);
+
 // The address in a shortcut's lines, copied into `url` (capacity `cap`);
 // empty when no line begins with "URL=".
 void scan_shortcut_lines(LineReader& reader, char* url, std::size_t cap);

@@ -36,48 +36,142 @@ constexpr std::string_view HEADING_TAIL =
 
 constexpr std::string_view LINKS_FOOT = "</ul>\n<hr>\n</body>\n</html>";
 
+// For each byte: 0 when it ends an address, 1 when it belongs to one, 2 for
+// '&', the one address byte that needs an entity on the page.
 struct AddressTable {
-    bool member[256];
-    constexpr AddressTable() : member() {
-        for (unsigned c = 0; c < 256; ++c) member[c] = is_address_byte(static_cast<unsigned char>(c));
+    unsigned char kind[256];
+    constexpr AddressTable() : kind() {
+        for (unsigned c = 0; c < 256; ++c)
+            kind[c] = is_address_byte(static_cast<unsigned char>(c)) ? (c == '&' ? 2 : 1) : 0;
     }
 };
 constexpr AddressTable ADDRESS_BYTES;
 
-constexpr SjisPattern HTTP("http://");
-constexpr SjisPattern HTTPS("https://");
+constexpr std::string_view HTTP = "http://";
+constexpr std::string_view HTTPS = "https://";
 
-// Lists every `scheme` address of `line` in order.  Each search resumes
-// where the previous address ended, which is always a character boundary
-// (addresses are ASCII).
-void write_scheme_links(OutputStream& out, std::string_view line, const SjisPattern& prefix) {
-    const std::string_view scheme = prefix.text;
-    const char* const end = line.data() + line.size();
-    while (const char* start = sjis_find_substring(line, prefix)) {
-        const char* address = start + scheme.size();
-        const char* stop = address;
-        while (stop != end && ADDRESS_BYTES.member[static_cast<unsigned char>(*stop)]) ++stop;
-        const std::string_view text(address, static_cast<std::size_t>(stop - address));
-        out.put_line({"<li><a href=\"", scheme, outside(text), "\">", scheme, outside(text), "</a></li>"});
-        line = std::string_view(stop, static_cast<std::size_t>(end - stop));
+// The end of the address that starts at `address`; `amp` tells whether it
+// holds an '&'.
+const char* address_end(const char* address, const char* end, bool& amp) {
+    unsigned kinds = 0;
+    const char* stop = address;
+    for (unsigned k; stop != end && (k = ADDRESS_BYTES.kind[static_cast<unsigned char>(*stop)]) != 0; ++stop)
+        kinds |= k;
+    amp = (kinds & 2) != 0;
+    return stop;
+}
+
+// One list item, <li><a href="SCHEME ADDRESS">SCHEME ADDRESS</a></li>, the
+// fixed parts of each scheme's items known here.
+struct HttpItem {
+    static constexpr std::string_view scheme = HTTP;
+    static constexpr char start[] = "<li><a href=\"http://";
+    static constexpr char middle[] = "\">http://";
+};
+struct HttpsItem {
+    static constexpr std::string_view scheme = HTTPS;
+    static constexpr char start[] = "<li><a href=\"https://";
+    static constexpr char middle[] = "\">https://";
+};
+constexpr char ITEM_END[] = "</a></li>\r\n";
+
+template <std::size_t N>
+char* put_fixed(char* at, const char (&text)[N]) {
+    std::memcpy(at, text, N - 1);  // a size known here: a few moves, not a call
+    return at + N - 1;
+}
+
+// An address's bytes, its '&'s as entities (the one byte of the four an
+// address may hold).
+char* put_address(char* at, std::string_view text, bool amp) {
+    if (!amp) {
+        std::memcpy(at, text.data(), text.size());
+        return at + text.size();
+    }
+    for (char c : text) {
+        if (c == '&') at = put_fixed(at, "&amp;");
+        else *at++ = c;
+    }
+    return at;
+}
+
+template <typename Item>
+void write_item(OutputStream& out, std::string_view text, bool amp) {
+    // The item is laid down in the buffer at once, its line end CR LF already.
+    const std::size_t worst = (amp ? 5 : 1) * text.size();
+    char* at = out.room(sizeof Item::start + sizeof Item::middle + sizeof ITEM_END + 2 * worst);
+    if (at == nullptr) {  // longer than the whole buffer
+        out.put_line({"<li><a href=\"", Item::scheme, outside(text), "\">", Item::scheme, outside(text), "</a></li>"});
+        return;
+    }
+    at = put_address(put_fixed(at, Item::start), text, amp);
+    at = put_address(put_fixed(at, Item::middle), text, amp);
+    out.written(put_fixed(at, ITEM_END));
+}
+
+// The "https://" items of a read, kept until its "http://" ones are out.
+// Each takes 8 bytes and one more that ends it, so a read of 5119 bytes
+// holds at most 569; a longer text finds the rest with a search of its own.
+struct Found {
+    const char* address;
+    std::size_t length;
+    bool amp;
+};
+Found https_found[LINE_BUFFER / 9 + 1];
+constexpr SjisPattern HTTPS_PATTERN(HTTPS);
+
+// The items of a read's text (no NUL in it).
+void write_text_links(OutputStream& out, std::string_view line) {
+    // Most reads hold no colon at all: one pass settles them.
+    const char* colon = static_cast<const char*>(std::memchr(line.data(), ':', line.size()));
+    if (colon == nullptr) return;
+    // One walk over the colons serves both schemes, each resuming where its
+    // previous address ended (a character start: addresses are ASCII), so
+    // each finds what a search of its own from there would.
+    const char* const begin = line.data();
+    const char* const end = begin + line.size();
+    const char* http_from = begin;
+    const char* https_from = begin;
+    std::size_t https_count = 0;
+    bool https_full = false;
+    for (; colon != nullptr && colon < end;
+         colon = static_cast<const char*>(std::memchr(colon + 1, ':', static_cast<std::size_t>(end - colon - 1)))) {
+        bool amp = false;
+        if (!https_full && colon - https_from >= 5 && sjis_matches_at(https_from, end, colon - 5, HTTPS)) {
+            const char* address = colon + 3;
+            const char* stop = address_end(address, end, amp);
+            https_found[https_count++] = {address, static_cast<std::size_t>(stop - address), amp};
+            https_from = stop;
+            https_full = https_count == sizeof https_found / sizeof https_found[0];
+        } else if (colon - http_from >= 4 && sjis_matches_at(http_from, end, colon - 4, HTTP)) {
+            const char* address = colon + 3;
+            const char* stop = address_end(address, end, amp);
+            write_item<HttpItem>(out, std::string_view(address, static_cast<std::size_t>(stop - address)), amp);
+            http_from = stop;
+        }
+    }
+    for (std::size_t i = 0; i < https_count; ++i)
+        write_item<HttpsItem>(out, std::string_view(https_found[i].address, https_found[i].length), https_found[i].amp);
+    for (std::string_view rest(https_from, static_cast<std::size_t>(end - https_from)); https_full;) {
+        const char* start = sjis_find_substring(rest, HTTPS_PATTERN);
+        if (start == nullptr) break;
+        bool amp = false;
+        const char* address = start + HTTPS.size();
+        const char* stop = address_end(address, end, amp);
+        write_item<HttpsItem>(out, std::string_view(address, static_cast<std::size_t>(stop - address)), amp);
+        rest = std::string_view(stop, static_cast<std::size_t>(end - stop));
     }
 }
 
 }  // namespace
 
-void write_line_links(OutputStream& out, std::string_view line) {
-    // Most lines hold no colon at all: one pass settles them.
-    if (std::memchr(line.data(), ':', line.size()) == nullptr) return;
-    line = up_to_nul(line);
-    write_scheme_links(out, line, HTTP);
-    write_scheme_links(out, line, HTTPS);
-}
+void write_line_links(OutputStream& out, std::string_view line) { write_text_links(out, up_to_nul(line)); }
 
 void write_links_page(OutputStream& out, LineReader& reader, const char* input_path) {
     out.put(LINKS_HEAD);
     out.put({"<h1>", outside(input_path), HEADING_TAIL});
-    std::string_view line;
-    while (reader.next(line)) write_line_links(out, line);
+    std::string_view text;
+    while (reader.next_text(text)) write_text_links(out, text);
     out.put(LINKS_FOOT);
 }
 

@@ -80,6 +80,7 @@ struct FolderEntry {
     char name[PATH_BUFFER];  // the long name, as the ANSI code page shows it
     char short_name[16];     // its 8.3 alias, or empty
     bool faithful;           // `name` reaches this very entry (Windows: it round-trips)
+    bool is_file;            // a regular file (through links): one that may be read
     std::uint32_t attributes;
 };
 
@@ -89,6 +90,7 @@ struct FolderSearch {
     void* handle;
     char folder[PATH_BUFFER];
     char wildcard[PATH_BUFFER];
+    std::size_t listing;  // POSIX: where the folder's listing is kept, when it is
 };
 
 // The long name of the entry that `path` names, as stored (its last
@@ -128,6 +130,10 @@ inline constexpr FileHandle NO_FILE = -1;
 FileHandle open_for_reading(const char* path);
 // The size of an open file in bytes.
 std::uint64_t file_size(FileHandle file);
+// Opens for reading the entry that a search in progress has just given
+// (`path` names it too), as open_for_reading does; the search's own
+// knowledge of the entry spares the system a lookup where it can.
+FileHandle open_found_file(FolderSearch& search, const FolderEntry& entry, const char* path);
 // Reads up to `size` bytes: the count, 0 at the end of the file, -1 on error.
 long read_bytes(FileHandle file, char* buffer, std::size_t size);
 // Writes all `size` bytes, or fails.

@@ -33,6 +33,7 @@ void LineReader::fill() {
         end_ -= pos_;
         pos_ = 0;
     }
+    nul_from_ = static_cast<std::size_t>(-1);
     while (!at_end_ && end_ < LINE_BUFFER) {
         long n = source_(context_, buf_ + end_, cap_ - end_);
         if (n <= 0) {
@@ -70,6 +71,18 @@ bool LineReader::next(std::string_view& line) {
     }
     pos_ += take;
     line = std::string_view(start, length);
+    return true;
+}
+
+bool LineReader::next_text(std::string_view& text) {
+    if (!next(text)) return false;
+    const std::size_t at = static_cast<std::size_t>(text.data() - buf_);
+    if (nul_from_ > at || nul_ < at) {
+        const void* nul = std::memchr(buf_ + at, '\0', end_ - at);
+        nul_ = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - buf_) : end_;
+        nul_from_ = at;
+    }
+    if (nul_ < at + text.size()) text = head(text, nul_ - at);
     return true;
 }
 

@@ -36,6 +36,11 @@ public:
     // the storage and stays valid until the next call.
     bool next(std::string_view& line);
 
+    // The next read up to its first NUL (the text a byte string holds), or
+    // false at the end.  The NULs are looked for once over the whole input,
+    // not once a read.
+    bool next_text(std::string_view& text);
+
     // True when the source reported an error (the reads then stop there).
     bool failed() const { return failed_; }
 
@@ -52,6 +57,8 @@ private:
     std::size_t cap_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
+    std::size_t nul_from_ = static_cast<std::size_t>(-1);  // the NUL search ran from here...
+    std::size_t nul_ = 0;                                  // ...and found the first one here (or end_)
     bool at_end_ = false;
     bool failed_ = false;
 };
@@ -185,6 +192,16 @@ public:
         at = copy_into(at, LINE_END);
         len_ = static_cast<std::size_t>(at - buf_);
     }
+
+    // Room for `size` bytes of page text written in place, line feeds as
+    // CR LF already (nullptr when it is more than the buffer holds); the
+    // bytes count once `written` is told where they end.
+    char* room(std::size_t size) {
+        if (size > sizeof buf_) return nullptr;
+        if (size > sizeof buf_ - len_) flush();
+        return buf_ + len_;
+    }
+    void written(const char* end) { len_ = static_cast<std::size_t>(end - buf_); }
 
     // Flushes (and closes the file); true when every byte was written.
     bool close();

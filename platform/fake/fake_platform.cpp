@@ -318,6 +318,7 @@ FolderEntry entry_for(std::string_view name, std::string_view alias, bool faithf
     copy_text_cut(e.name, sizeof e.name, name);
     copy_text_cut(e.short_name, sizeof e.short_name, alias);
     e.faithful = faithful;
+    e.is_file = target != nullptr && target->kind == fake::FILE;
     e.attributes = (is_folder(target) ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_NORMAL) | (link ? ATTRIBUTE_LINK : 0);
     return e;
 }
@@ -430,6 +431,8 @@ void end_folder_search(FolderSearch& search) {
     delete static_cast<Search*>(search.handle);
     search.handle = nullptr;
 }
+
+FileHandle open_found_file(FolderSearch&, const FolderEntry&, const char* path) { return open_for_reading(path); }
 
 bool file_identity(const char* path, FileIdentity& id) {
     const Node* n = current().find(path, true);

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,27 +84,121 @@ std::uint32_t file_attributes(const char* path) {
 
 namespace {
 
-// Fills `entry` for `name` in the open folder; false for a name too long
-// for an entry.
-bool describe(DIR* dir, const dirent* d, FolderEntry& entry) {
-    if (!copy_text(entry.name, d->d_name)) return false;
-    entry.short_name[0] = '\0';
-    entry.faithful = true;  // POSIX names are bytes: the name is the entry
-    bool is_dir = false;
+// Folder listings, kept so that the second search of a folder (the folder
+// writer lists its shortcuts, then its subfolders) replays the first one's
+// entries instead of reading the folder again.  Listings are kept as a stack
+// in a fixed arena, as searches nest: the listing of a folder stays while its
+// subfolders are walked, each of their listings above it.  A listing that
+// does not fit is not kept, and its folder is simply read again.
+//
+// A listing: a header, the folder's path and NUL, then entries, each a flags
+// byte and the name and NUL; a 0 flags byte ends a whole listing.
+struct ListingHeader {
+    std::size_t below;  // the listing under this one, or NO_LISTING
+    DIR* dir;           // the folder, kept open while its listing is: its subfolders open relative to it
+    char state;         // RECORDING, KEPT (read whole, its search ended) or REPLAYING
+};
+constexpr std::size_t NO_LISTING = SIZE_MAX;
+constexpr char RECORDING = 'w', KEPT = 'k', REPLAYING = 'r';
+constexpr unsigned char ENTRY = 1, IS_DIR = 2, IS_FILE = 4, IS_LINK = 8;
+
+alignas(ListingHeader) char arena[1 << 18];
+std::size_t arena_top = 0;  // end of the listings
+std::size_t top_listing = NO_LISTING;
+
+ListingHeader& header(std::size_t listing) { return *reinterpret_cast<ListingHeader*>(arena + listing); }
+const char* folder_of(std::size_t listing) { return arena + listing + sizeof(ListingHeader); }
+
+void pop_listing() {
+    if (header(top_listing).dir != nullptr) closedir(header(top_listing).dir);
+    arena_top = top_listing;
+    top_listing = header(top_listing).below;
+}
+
+// Where `path` may be found relative to a folder still open: when it is an
+// entry of the folder whose listing is being replayed, that folder and the
+// entry's name; otherwise the current folder and the whole path.
+int relative_to_open_folder(const char*& path) {
+    if (top_listing == NO_LISTING || header(top_listing).state != REPLAYING || header(top_listing).dir == nullptr)
+        return AT_FDCWD;
+    const std::string_view folder = folder_of(top_listing);
+    const std::string_view p = path;
+    if (p.size() <= folder.size() + 1 || !starts_with(p, folder) || p[folder.size()] != '/') return AT_FDCWD;
+    const char* name = path + folder.size() + 1;
+    if (std::strchr(name, '/') != nullptr) return AT_FDCWD;
+    path = name;
+    return dirfd(header(top_listing).dir);
+}
+
+bool is_replay(const FolderSearch& search) {
+    return search.handle >= static_cast<void*>(arena) && search.handle < static_cast<void*>(arena + sizeof arena);
+}
+
+// The flags of a directory entry: links followed for the folder and file
+// flags, with one stat only where the entry's type does not say.
+unsigned char flags_of(DIR* dir, const dirent* d) {
+    unsigned char flags = ENTRY;
     if (d->d_type == DT_DIR) {
-        is_dir = true;
+        flags |= IS_DIR;
+    } else if (d->d_type == DT_REG) {
+        flags |= IS_FILE;
     } else if (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN) {
         struct stat st;
-        is_dir = fstatat(dirfd(dir), d->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        if (fstatat(dirfd(dir), d->d_name, &st, 0) == 0)
+            flags |= S_ISDIR(st.st_mode) ? IS_DIR : S_ISREG(st.st_mode) ? IS_FILE : 0;
     }
-    entry.attributes = (is_dir ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_NORMAL) | (d->d_type == DT_LNK ? ATTRIBUTE_LINK : 0);
+    if (d->d_type == DT_LNK) flags |= IS_LINK;
+    return flags;
+}
+
+// Fills `entry`; false for a name too long for an entry.
+bool describe(std::string_view name, unsigned char flags, FolderEntry& entry) {
+    if (!copy_text(entry.name, name)) return false;
+    entry.short_name[0] = '\0';
+    entry.faithful = true;  // POSIX names are bytes: the name is the entry
+    entry.is_file = (flags & IS_FILE) != 0;
+    entry.attributes =
+        ((flags & IS_DIR) ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_NORMAL) | ((flags & IS_LINK) ? ATTRIBUTE_LINK : 0);
     return true;
 }
 
+// Adds an entry to the listing being recorded; one that no longer fits
+// drops it.
+void record(FolderSearch& search, std::string_view name, unsigned char flags) {
+    if (arena_top + name.size() + 3 > sizeof arena) {
+        pop_listing();
+        search.listing = NO_LISTING;
+        return;
+    }
+    arena[arena_top++] = static_cast<char>(flags);
+    std::memcpy(arena + arena_top, name.data(), name.size());
+    arena_top += name.size();
+    arena[arena_top++] = '\0';
+}
+
 bool next_match(FolderSearch& search, FolderEntry& entry) {
+    if (is_replay(search)) {
+        const char* at = static_cast<const char*>(search.handle);
+        while (*at != '\0') {
+            const auto flags = static_cast<unsigned char>(*at);
+            const std::string_view name = at + 1;
+            at += name.size() + 2;
+            search.handle = const_cast<char*>(at);
+            if (wildcard_match(search.wildcard, name) && describe(name, flags, entry)) return true;
+        }
+        return false;
+    }
     DIR* dir = static_cast<DIR*>(search.handle);
     while (const dirent* d = readdir(dir)) {
-        if (wildcard_match(search.wildcard, d->d_name) && describe(dir, d, entry)) return true;
+        const unsigned char flags = flags_of(dir, d);
+        if (search.listing != NO_LISTING) record(search, d->d_name, flags);
+        if (wildcard_match(search.wildcard, d->d_name) && describe(d->d_name, flags, entry)) return true;
+    }
+    if (search.listing != NO_LISTING) {  // the whole folder was read: kept for a second search
+        arena[arena_top++] = '\0';
+        header(search.listing).state = KEPT;
+        header(search.listing).dir = dir;  // it stays open with the listing
+        search.listing = NO_LISTING;
     }
     return false;
 }
@@ -112,18 +207,48 @@ bool next_match(FolderSearch& search, FolderEntry& entry) {
 
 bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry& entry) {
     search.handle = nullptr;
+    search.listing = NO_LISTING;
     const char* slash = find_last_separator(pattern);
     std::string_view folder = !slash             ? "."
                               : slash == pattern ? "/"
                                                  : std::string_view(pattern, static_cast<std::size_t>(slash - pattern));
     std::string_view wildcard = slash ? slash + 1 : pattern;
     if (wildcard.empty() || !copy_text(search.folder, folder) || !copy_text(search.wildcard, wildcard)) return false;
-    DIR* dir = opendir(search.folder);
-    if (dir == nullptr) return false;
+
+    // A kept listing of this very folder is replayed; one of another folder
+    // is no longer wanted.
+    if (top_listing != NO_LISTING && header(top_listing).state == KEPT) {
+        if (std::strcmp(folder_of(top_listing), search.folder) == 0) {
+            header(top_listing).state = REPLAYING;
+            search.listing = top_listing;
+            search.handle = arena + top_listing + sizeof(ListingHeader) + folder.size() + 1;
+            if (next_match(search, entry)) return true;
+            end_folder_search(search);
+            return false;
+        }
+        pop_listing();
+    }
+    const char* name = search.folder;
+    const int at = relative_to_open_folder(name);
+    const int fd = openat(at, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (dir == nullptr) {
+        if (fd >= 0) close(fd);
+        return false;
+    }
     search.handle = dir;
+    const bool recording = top_listing == NO_LISTING || header(top_listing).state == REPLAYING;
+    if (recording && arena_top + sizeof(ListingHeader) + folder.size() + 2 <= sizeof arena) {
+        const std::size_t listing =
+            (arena_top + alignof(ListingHeader) - 1) / alignof(ListingHeader) * alignof(ListingHeader);
+        header(listing) = {top_listing, nullptr, RECORDING};
+        std::memcpy(arena + listing + sizeof(ListingHeader), folder.data(), folder.size());
+        arena[listing + sizeof(ListingHeader) + folder.size()] = '\0';
+        arena_top = listing + sizeof(ListingHeader) + folder.size() + 1;
+        top_listing = search.listing = listing;
+    }
     if (next_match(search, entry)) return true;
-    closedir(dir);
-    search.handle = nullptr;
+    end_folder_search(search);
     return false;
 }
 
@@ -132,8 +257,27 @@ bool next_folder_entry(FolderSearch& search, FolderEntry& entry) {
 }
 
 void end_folder_search(FolderSearch& search) {
-    if (search.handle != nullptr) closedir(static_cast<DIR*>(search.handle));
+    if (search.handle == nullptr) return;
+    if (is_replay(search)) {
+        if (search.listing == top_listing) pop_listing();  // a folder's second search is its last
+    } else {
+        if (search.listing != NO_LISTING && search.listing == top_listing) pop_listing();  // ended early: not kept
+        // A folder read whole stays open with its kept listing.
+        const bool kept = top_listing != NO_LISTING && header(top_listing).dir == search.handle;
+        if (!kept) closedir(static_cast<DIR*>(search.handle));
+    }
     search.handle = nullptr;
+    search.listing = NO_LISTING;
+}
+
+FileHandle open_found_file(FolderSearch& search, const FolderEntry& entry, const char* path) {
+    if (!entry.is_file) return NO_FILE;
+    if (is_replay(search) || search.handle == nullptr) return open_for_reading(path);
+    // Relative to the open folder, and without a stat: the folder said the
+    // entry is a regular file.  Non-blocking all the same, should it have
+    // become a FIFO since.
+    int fd = openat(dirfd(static_cast<DIR*>(search.handle)), entry.name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return fd >= 0 ? fd : NO_FILE;
 }
 
 bool long_name_of(const char* path, char (&name)[PATH_BUFFER]) {
@@ -153,7 +297,8 @@ bool long_name_of(const char* path, char (&name)[PATH_BUFFER]) {
 
 bool file_identity(const char* path, FileIdentity& id) {
     struct stat st;
-    if (stat(path, &st) != 0) return false;
+    const int at = relative_to_open_folder(path);
+    if (fstatat(at, path, &st, 0) != 0) return false;
     id.volume = static_cast<std::uint64_t>(st.st_dev);
     id.index = static_cast<std::uint64_t>(st.st_ino);
     return true;

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "platform/bytes.h"
+
 namespace {
 
 char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -9,6 +11,12 @@ char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a
 }  // namespace
 
 bool wildcard_match(std::string_view pattern, std::string_view name) {
+    // The folder writer's patterns, "*" and "*.url": a star and then no
+    // wildcard is a suffix compare.
+    if (!pattern.empty() && pattern.front() == '*' && !has_wildcard(pattern.substr(1))) {
+        const std::string_view suffix = pattern.substr(1);
+        return name.size() >= suffix.size() && same_ignoring_case(name.substr(name.size() - suffix.size()), suffix);
+    }
     std::size_t p = 0, n = 0;
     std::size_t star = std::string_view::npos, resume = 0;
     while (n < name.size()) {

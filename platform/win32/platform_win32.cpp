@@ -30,6 +30,7 @@ void describe(const WIN32_FIND_DATAW& data, FolderEntry& entry) {
     entry.faithful = win32::to_ansi(data.cFileName, entry.name, sizeof entry.name);
     if (!win32::to_ansi(data.cAlternateFileName, entry.short_name, sizeof entry.short_name)) entry.short_name[0] = '\0';
     entry.attributes = data.dwFileAttributes;
+    entry.is_file = !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -225,6 +226,8 @@ void end_folder_search(FolderSearch& search) {
     if (search.handle != nullptr) FindClose(search.handle);
     search.handle = nullptr;
 }
+
+FileHandle open_found_file(FolderSearch&, const FolderEntry&, const char* path) { return open_for_reading(path); }
 
 bool file_identity(const char* path, FileIdentity& id) {
     HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,

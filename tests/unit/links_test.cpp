@@ -46,9 +46,22 @@ TEST(LineLinks, Cases) {
 // "&" is the one byte of the four that an address holds: it is written as
 // an entity, so "&copy=2" shows as written and the link still goes to "&copy=2".
 TEST(LineLinks, AmpersandIsWrittenAsAnEntity) {
-    EXPECT_EQ(items("http://a/?x=1&copy=2&notify=yes"),
-              "<li><a href=\"http://a/?x=1&amp;copy=2&amp;notify=yes\">http://a/?x=1&amp;copy=2&amp;notify=yes</a></li>\r\n");
+    EXPECT_EQ(
+        items("http://a/?x=1&copy=2&notify=yes"),
+        "<li><a href=\"http://a/?x=1&amp;copy=2&amp;notify=yes\">http://a/?x=1&amp;copy=2&amp;notify=yes</a></li>\r\n");
     EXPECT_EQ(items("https://&&"), "<li><a href=\"https://&amp;&amp;\">https://&amp;&amp;</a></li>\r\n");
+}
+
+// More "https://" addresses than a read of 5119 bytes can hold still come
+// after all the "http://" ones, in order.
+TEST(LineLinks, ManyAddressesOnALongText) {
+    std::string line, expected_http, expected_https;
+    for (int i = 0; i < 700; ++i) {
+        line += "https://s" + std::to_string(i) + " http://h" + std::to_string(i) + " ";
+        expected_http += http("h" + std::to_string(i));
+        expected_https += https("s" + std::to_string(i));
+    }
+    EXPECT_EQ(items(line), expected_http + expected_https);
 }
 
 TEST(LineLinks, DelimiterSetInItsOrder) {
