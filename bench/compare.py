@@ -55,7 +55,7 @@ def compare(title, commands, rounds):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('build')
-    ap.add_argument('--rounds', type=int, default=7)
+    ap.add_argument('--rounds', type=int, default=11)
     args = ap.parse_args()
     global DATA
     DATA = os.path.join(ROOT, 'build', 'benchdata')

@@ -72,7 +72,7 @@ private:
 EnteredFolders entered;
 
 // Joins folder and entry name as "folder<sep>name".
-bool join_entry(char (&joined)[PATH_BUFFER], const char* folder, const char* name) {
+bool join_entry(char (&joined)[PATH_BUFFER], std::string_view folder, const char* name) {
     return concat_text(joined, {folder, platform::separator(), name});
 }
 
@@ -81,7 +81,7 @@ enum class Reach { reached, too_long, unreachable };
 // The path that reaches `entry` inside `folder`: through its name when that
 // reaches it and fits, else through its 8.3 name.  An entry whose name
 // does not reach it and that has no 8.3 name cannot be reached at all.
-Reach reach_entry(char (&joined)[PATH_BUFFER], const char* folder, const platform::FolderEntry& entry) {
+Reach reach_entry(char (&joined)[PATH_BUFFER], std::string_view folder, const platform::FolderEntry& entry) {
     if (entry.faithful && join_entry(joined, folder, entry.name)) return Reach::reached;
     if (entry.short_name[0] != '\0' && join_entry(joined, folder, entry.short_name)) return Reach::reached;
     return entry.faithful || entry.short_name[0] != '\0' ? Reach::too_long : Reach::unreachable;
@@ -110,7 +110,7 @@ bool for_each_entry(const char* pattern, Visit visit) {
 
 void write_tree(OutputStream& out, const char* folder, bool through_link);
 
-void write_shortcut_pass(OutputStream& out, const char* folder, const char* pattern) {
+void write_shortcut_pass(OutputStream& out, std::string_view folder, const char* pattern) {
     bool listed = false;
     for_each_entry(pattern, [&](platform::FolderSearch& search, const platform::FolderEntry& entry) {
         if (!is_shortcut_name(entry.name)) return;
@@ -135,7 +135,7 @@ void write_shortcut_pass(OutputStream& out, const char* folder, const char* patt
     if (listed) out.put("</ul>\n");
 }
 
-void write_subfolder_pass(OutputStream& out, const char* folder, const char* pattern) {
+void write_subfolder_pass(OutputStream& out, std::string_view folder, const char* pattern) {
     for_each_entry(pattern, [&](platform::FolderSearch&, const platform::FolderEntry& entry) {
         if (!(entry.attributes & platform::ATTRIBUTE_DIRECTORY)) return;
         if (std::strcmp(entry.name, ".") == 0 || std::strcmp(entry.name, "..") == 0) return;
@@ -198,8 +198,7 @@ int write_folder_tree(OutputStream& out, const char* folder) {
 void scan_shortcut_lines(LineReader& reader, char* url, std::size_t cap) {
     copy_text_cut(url, cap, "");
     std::string_view line;
-    while (reader.next(line)) {
-        line = up_to_nul(line);
+    while (reader.next_text(line)) {
         if (!starts_with(line, "URL=")) continue;
         if (line.back() == '\n') line.remove_suffix(1);
         copy_text_cut(url, cap, from(line, 4));

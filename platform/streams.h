@@ -231,5 +231,5 @@ private:
     bool open_ = true;
     std::size_t len_ = 0;
     bool failed_ = false;
-    char buf_[32768];
+    char buf_[1 << 16];
 };
