@@ -29,6 +29,20 @@ int fail(const char* what) {
     return 99;
 }
 
+// Waits for a program started, ending it after `wait` milliseconds (then
+// its status is 98); its exit code.
+int finish(PROCESS_INFORMATION& pi, DWORD wait) {
+    DWORD code = 99;
+    if (WaitForSingleObject(pi.hProcess, wait) == WAIT_TIMEOUT) {
+        TerminateProcess(pi.hProcess, 98);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+    }
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
+
 int perform(char* line, int& status) {
     char* arg = std::strchr(line, ' ');
     if (arg == nullptr) return fail("a line without an argument");
@@ -77,12 +91,7 @@ int perform(char* line, int& status) {
         PROCESS_INFORMATION pi;
         if (!CreateProcessW(nullptr, wide_arg, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
             return fail("CreateProcessW failed");
-        WaitForSingleObject(pi.hProcess, INFINITE);
-        DWORD code = 99;
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        status = static_cast<int>(code);
+        status = finish(pi, INFINITE);
         return 0;
     }
     if (std::strcmp(line, "reg-set") == 0 || std::strcmp(line, "reg-del") == 0) {
@@ -141,15 +150,7 @@ int perform(char* line, int& status) {
         PROCESS_INFORMATION pi;
         if (!CreateProcessA(nullptr, arg, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
             return fail("CreateProcessA failed");
-        DWORD code = 99;
-        if (WaitForSingleObject(pi.hProcess, wait) == WAIT_TIMEOUT) {
-            TerminateProcess(pi.hProcess, 98);
-            WaitForSingleObject(pi.hProcess, INFINITE);
-        }
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        status = static_cast<int>(code);
+        status = finish(pi, wait);
         return 0;
     }
     return fail("unknown command");
