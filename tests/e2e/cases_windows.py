@@ -165,7 +165,7 @@ def kobu_txt_in_utf8_and_utf16(env):
     env.write('fav', 'x.url', b'URL=http://x/\r\n')
     target = env.host('\u51fa\u529b', '\u30da\u30fc\u30b8.html')  # 出力\ページ.html
     os.makedirs(os.path.dirname(target))
-    value = 'Z:' + os.fsdecode(target).replace('/', '\\')
+    value = env.wide_path(target)
     for kind, text in (
             ('UTF-8', ('[kobu]\r\nhtml=' + value + '\r\n').encode('utf-8')),
             ('UTF-8 with a BOM', ('\ufeff[kobu]\r\nhtml=' + value + '\r\n').encode('utf-8')),
@@ -176,6 +176,6 @@ def kobu_txt_in_utf8_and_utf16(env):
         expect_file(target, expected_favorites(env, fav), kind)
         os.remove(target)
     # A value the code page cannot hold counts as absent: the default page.
-    env.config(('[kobu]\r\nhtml=' + env.runner.wide_path(env.host('Caf\u00e9.html')) + '\r\n').encode('utf-8'))
+    env.config(('[kobu]\r\nhtml=' + env.wide_path(env.host('Caf\u00e9.html')) + '\r\n').encode('utf-8'))
     assert guarded_run(env, written=[page]) == 0
     expect_file(page, expected_favorites(env, fav))
