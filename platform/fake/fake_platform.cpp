@@ -43,11 +43,6 @@ System* installed = nullptr;
 
 char fold(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-bool same_folded(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return fold(x) == fold(y); });
-}
-
 char sep_of(Flavour f) { return f == Flavour::windows ? '\\' : '/'; }
 
 // The components of `path` (empty ones, from doubled separators, dropped).
@@ -128,8 +123,8 @@ Node* System::find(std::string_view path, bool follow_last) const {
         }
         Node* next = nullptr;
         for (const auto& c : node->children) {
-            bool match = flavour_ == Flavour::windows ? (c->faithful && same_folded(part, c->name)) ||
-                                                            (!c->alias.empty() && same_folded(part, c->alias))
+            bool match = flavour_ == Flavour::windows ? (c->faithful && same_ignoring_case(part, c->name)) ||
+                                                            (!c->alias.empty() && same_ignoring_case(part, c->alias))
                                                       : part == c->name;
             if (match) {
                 next = c.get();
@@ -178,7 +173,8 @@ Node* System::make(std::string_view path, int kind) {
         const bool last = i + 1 == parts.size();
         Node* next = nullptr;
         for (const auto& c : node->children)
-            if (flavour_ == Flavour::windows ? c->faithful && same_folded(parts[i], c->name) : parts[i] == c->name)
+            if (flavour_ == Flavour::windows ? c->faithful && same_ignoring_case(parts[i], c->name)
+                                             : parts[i] == c->name)
                 next = c.get();
         if (next != nullptr && next->kind == LINK && !last) next = find(next->data, true);
         node = next != nullptr ? next : add_child(node, std::string(parts[i]), last ? kind : FOLDER);

@@ -13,12 +13,7 @@ char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a
 bool wildcard_match(std::string_view pattern, std::string_view name) {
     // The folder writer's patterns, "*" and "*.url": a star and then no
     // wildcard is a suffix compare.
-    auto plain = [](std::string_view p) {
-        for (char c : p)
-            if (c == '*' || c == '?') return false;
-        return true;
-    };
-    if (!pattern.empty() && pattern.front() == '*' && plain(pattern.substr(1))) {
+    if (!pattern.empty() && pattern.front() == '*' && !has_wildcard(pattern.substr(1))) {
         const std::string_view suffix = pattern.substr(1);
         return name.size() >= suffix.size() && same_ignoring_case(name.substr(name.size() - suffix.size()), suffix);
     }

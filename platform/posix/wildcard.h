@@ -6,4 +6,8 @@
 
 bool wildcard_match(std::string_view pattern, std::string_view name);
 
-inline bool has_wildcard(std::string_view pattern) { return pattern.find_first_of("*?") != std::string_view::npos; }
+inline bool has_wildcard(std::string_view pattern) {
+    for (char c : pattern)
+        if (c == '*' || c == '?') return true;
+    return false;
+}
