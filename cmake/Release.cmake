@@ -66,9 +66,12 @@ if(WIN32)
   file(CONFIGURE OUTPUT ${KOBU_GENERATED}/source-date-epoch.txt CONTENT "${KOBU_SOURCE_DATE_EPOCH}\n")
   set_property(TARGET kobu APPEND PROPERTY LINK_DEPENDS ${KOBU_GENERATED}/source-date-epoch.txt)
   target_link_options(kobu PRIVATE -Wl,--tsaware)
+endif()
 
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   # The release archive: kobu.exe, readme.txt and kobu.txt.sample in
-  # KOBU_DIST_DIR/kobu-VERSION-win32.zip, with SHA256SUMS beside it.
+  # KOBU_DIST_DIR/kobu-VERSION-win32.zip, with SHA256SUMS beside it.  Only
+  # the 32-bit program is ever shipped: the 64-bit test build has no archive.
   set(KOBU_DIST_DIR ${PROJECT_BINARY_DIR}/dist CACHE PATH "Where the dist target writes the release archive")
   if(EXISTS /usr/bin/python3)
     set(Python3_EXECUTABLE /usr/bin/python3)
@@ -80,7 +83,7 @@ if(WIN32)
             --epoch=${KOBU_SOURCE_DATE_EPOCH} --out ${KOBU_DIST_DIR}
     DEPENDS kobu
     VERBATIM)
-else()
+elseif(NOT WIN32)
   # The native install: the program, its manual page and the licence.
   include(GNUInstallDirs)
   configure_file(${PROJECT_SOURCE_DIR}/doc/kobu.1.in ${KOBU_GENERATED}/kobu.1 @ONLY)

@@ -4,20 +4,30 @@
 #   install-deps.sh native   what the native program needs (make demo)
 #   install-deps.sh win32    what the Windows program and its archive need (make dist)
 #   install-deps.sh          everything: tests, Windows build, Wine, fuzzing, benchmarks
+# Wine comes the way wine-route.sh chooses: 32-bit Wine (the i386
+# architecture, wine32) where this machine runs 32-bit programs, else 64-bit
+# Wine and the x86_64 compiler for the 64-bit test build.
 set -euo pipefail
 
 packages=(cmake make g++ python3 time)
+route=
 if [ "${1:-all}" = win32 ]; then
   packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
 elif [ "${1:-all}" != native ]; then
+  route=$("$(dirname "$0")/wine-route.sh")
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-             g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 locales icoutils ripgrep
+             g++-mingw-w64-i686 binutils-mingw-w64-i686 locales icoutils ripgrep
              chromium fonts-ipafont-gothic groff-base git)
+  if [ "$route" = win32 ]; then
+    packages+=(wine wine32:i386)
+  else
+    packages+=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+  fi
 fi
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
-if [ "${1:-all}" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+if [ "$route" = win32 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
   need_update=1
 fi
@@ -35,7 +45,7 @@ elif [ -n "${need_update:-}" ]; then
 fi
 
 # The Japanese locale gives Wine code page 932.
-if [ "${1:-all}" = all ] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+if [ -n "$route" ] && ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   echo "generating the ja_JP.UTF-8 locale"
   as_root sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null

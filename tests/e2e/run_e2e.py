@@ -4,7 +4,7 @@ page bytes with what the page formats give.
 
   run_e2e.py --runner native --program build/native/kobu
   run_e2e.py --runner wine --program build/win32/kobu.exe --helper build/win32/wine_helper.exe \
-             --wine-prefix build/wine/prefix
+             --wine-prefix build/wine/prefix [--wine-route win64]
 """
 import argparse
 import fnmatch
@@ -33,11 +33,14 @@ def main():
     ap.add_argument('--program', required=True)
     ap.add_argument('--helper')
     ap.add_argument('--wine-prefix')
+    ap.add_argument('--wine-route', choices=('win32', 'win64'), default='win32',
+                    help='win32: the shipped program; win64: its 64-bit build, where 32-bit programs cannot run')
     ap.add_argument('--suite', help='only cases of this suite (favorites, text, hostile, browser, safety, versions, windows)')
     ap.add_argument('-k', dest='pattern', default='*', help='only cases whose name matches this glob')
     args = ap.parse_args()
 
-    runner = RUNNERS[args.runner](args.program, helper=args.helper, wine_prefix=args.wine_prefix)
+    runner = RUNNERS[args.runner](args.program, helper=args.helper, wine_prefix=args.wine_prefix,
+                                  wine_route=args.wine_route)
     selected = [c for c in CASES if runner.name in c.runners and fnmatch.fnmatch(c.name, args.pattern)
                 and (args.suite is None or c.suite == args.suite)]
     passed = failed = 0

@@ -123,6 +123,10 @@ class Env:
         """The Windows version the system reports, as winecfg names it ('winxp', 'win7', ...; Wine only)."""
         return self.runner.windows_version()
 
+    def windows_versions(self):
+        """The winecfg names of Windows XP, 7 and 10 for this Wine (XP is 'winxp64' on 64-bit Wine)."""
+        return self.runner.versions
+
     def set_windows_version(self, name):
         """Sets the Windows version of the whole prefix, as `winecfg -v NAME` (Wine only)."""
         self.runner.set_windows_version(name)
@@ -320,15 +324,28 @@ class WineRunner:
     sep = b'\\'
     fs_encoding = 'utf-8'   # Wine keeps Unicode names as UTF-8 on the host
 
-    def __init__(self, program, helper=None, wine_prefix=None, **_):
+    # What each route runs: the shipped 32-bit program under 32-bit Wine, or,
+    # where the kernel cannot run 32-bit programs, the 64-bit build of the
+    # same sources under 64-bit Wine.
+    ROUTES = {
+        'win32': ('/usr/lib/wine/wine', 'Wine: the shipped 32-bit program (PE32)', ('winxp', 'win7', 'win10')),
+        'win64': ('/usr/lib/wine/wine64',
+                  'Wine: 64-bit build of the same sources (this machine cannot run 32-bit programs)',
+                  ('winxp64', 'win7', 'win10')),
+    }
+
+    def __init__(self, program, helper=None, wine_prefix=None, wine_route='win32', **_):
         self.program = os.path.abspath(program)
         self.helper = os.path.abspath(helper)
+        self.route = wine_route
+        self.loader, self.banner, self.versions = self.ROUTES[wine_route]
         self.environ = dict(os.environ)
         self.environ.update({
             'WINEPREFIX': os.path.abspath(wine_prefix),
             'WINEDEBUG': '-all',
             'WINEDLLOVERRIDES': 'mscoree,mshtml=',
-            'WINEARCH': 'win32',
+            'WINEARCH': wine_route,
+            'WINELOADER': self.loader,
             'LC_ALL': 'ja_JP.UTF-8',
         })
         self.environ.pop('DISPLAY', None)
@@ -337,17 +354,33 @@ class WineRunner:
         # Output goes through files, not pipes: Wine's background services
         # inherit the handles and would hold a pipe open for good.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            r = subprocess.run(['wine', *args], env=self.environ, stdin=subprocess.DEVNULL,
+            r = subprocess.run([self.loader, *args], env=self.environ, stdin=subprocess.DEVNULL,
                                stdout=out, stderr=err, timeout=600, **kw)
             out.seek(0)
             err.seek(0)
             return subprocess.CompletedProcess(r.args, r.returncode, out.read(), err.read())
 
     def start(self):
+        print(self.banner, flush=True)
+        # A suite that cannot run fails, and says what is missing: a Windows
+        # suite skipped is never a pass.
+        for what in (self.program, self.helper):
+            if not os.path.exists(what):
+                raise SystemExit(f'{what} is missing: make test builds it')
+        try:
+            r = subprocess.run([self.loader, '--version'], env=self.environ, stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+            works, why = r.returncode == 0, r.stdout.decode(errors='replace').strip()
+        except OSError as e:
+            works, why = False, str(e)
+        if not works:
+            need = 'wine and wine32:i386' if self.route == 'win32' else 'wine64'
+            raise SystemExit(f'{self.loader} cannot run ({why}): this route needs {need}; '
+                             f'cmake/install-deps.sh installs it')
         prefix = self.environ['WINEPREFIX']
         if not os.path.exists(os.path.join(prefix, 'system.reg')):
             os.makedirs(prefix, exist_ok=True)
-            subprocess.run(['wineboot', '--init'], env=self.environ, stdin=subprocess.DEVNULL,
+            subprocess.run([self.loader, 'wineboot', '--init'], env=self.environ, stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=600)
             subprocess.run(['wineserver', '-w'], env=self.environ, timeout=600)
         # One server for the whole run: a new one would re-create the
@@ -441,7 +474,8 @@ class WineRunner:
     def windows_version(self):
         r = self.wine('cmd', '/c', 'ver')
         m = re.search(rb'Windows (?:\w+ )*(\d+\.\d+)\.\d+', r.stdout)
-        return WINDOWS_VERSIONS.get(m.group(1).decode()) if m else None
+        names = dict(WINDOWS_VERSIONS, **({'5.2': 'winxp64'} if self.route == 'win64' else {}))
+        return names.get(m.group(1).decode()) if m else None
 
     def set_windows_version(self, name):
         r = self.wine('winecfg', '-v', name)
