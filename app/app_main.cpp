@@ -65,28 +65,26 @@ bool write_links_page_of(const char* input) {
 }
 
 // Where the favorites page goes: the Desktop, else the program's folder;
-// kobu.txt beside the program (its path goes to `configuration`) may name
-// another path.  A path that would not
+// kobu.txt beside the program may name another path.  A path that would not
 // fit is refused, never cut short.
-bool favorites_output_path(const ProgramLocation& program, char (&configuration)[PATH_BUFFER],
-                           char (&output)[PATH_BUFFER]) {
+bool favorites_output_path(const ProgramLocation& program, char (&output)[PATH_BUFFER]) {
+    char configuration[PATH_BUFFER];
     char desktop[PATH_BUFFER];
     char default_output[PATH_BUFFER];
     const int desktop_found = get_shell_folder("Desktop", desktop);
     if (desktop_found == 2) return false;  // never a look-alike's page
-    const bool fits =
-        desktop_found == 0
-            ? concat_text(default_output, {desktop, platform::separator(), "kobu.html"})
-            : concat_text(default_output, {program.drive, program.directory, platform::separator(), "kobu.html"});
+    // The program's directory ends in its separator already.
+    const bool fits = desktop_found == 0 ? concat_text(default_output, {desktop, platform::separator(), "kobu.html"})
+                                         : concat_text(default_output, {program.drive, program.directory, "kobu.html"});
     return fits && concat_text(configuration, {program.drive, program.directory, "kobu.txt"}) &&
            platform::read_profile_string(configuration, "kobu", "html", default_output, output, sizeof output);
 }
 
 // Writes the favorites page of `listing_root` to `output_path`, never over
-// `configuration`; false unless every byte of it was written.
-bool write_favorites_page(const char* output_path, const char* listing_root, const char* configuration) {
+// a file the run reads; false unless every byte of it was written.
+bool write_favorites_page(const char* output_path, const char* listing_root) {
     PageFile page;
-    if (!page.begin(output_path, {configuration})) return false;
+    if (!page.begin(output_path)) return false;
     OutputStream& out = page.out();
     write_favorites_head(out);
     write_root_heading(out, listing_root);
@@ -123,10 +121,9 @@ int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, 
     if (resolved[0] == '\0' && !favorites_usable) return 1;
 
     ProgramLocation program{};
-    char configuration[PATH_BUFFER];
     char output[PATH_BUFFER];
-    if (!locate_program(program) || !favorites_output_path(program, configuration, output)) return 1;
-    if (!write_favorites_page(output, resolved[0] != '\0' ? resolved : favorites, configuration)) return 1;
+    if (!locate_program(program) || !favorites_output_path(program, output)) return 1;
+    if (!write_favorites_page(output, resolved[0] != '\0' ? resolved : favorites)) return 1;
     if (open_after) platform::shell_open(output);
     return 0;
 }

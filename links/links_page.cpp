@@ -89,8 +89,11 @@ char* put_fixed(char* at, const char (&text)[N]) {
     return at + N - 1;
 }
 
-// An address's bytes, its '&'s as entities (the one byte of the four an
-// address may hold).
+// What an address's '&' becomes on the page (the one byte of the four an
+// address may hold): the room an item needs is reckoned from it too.
+constexpr std::string_view AMP_ENTITY = html_entity('&');
+
+// An address's bytes, its '&'s as entities.
 char* put_address(char* at, std::string_view text, bool amp) {
     if (!amp) {
         std::memcpy(at, text.data(), text.size());
@@ -102,7 +105,8 @@ char* put_address(char* at, std::string_view text, bool amp) {
         std::memcpy(at, text.data(), n);
         at += n;
         if (amp_at == nullptr) return at;
-        at = put_fixed(at, "&amp;");
+        std::memcpy(at, AMP_ENTITY.data(), AMP_ENTITY.size());
+        at += AMP_ENTITY.size();
         text.remove_prefix(n + 1);
     }
 }
@@ -110,7 +114,7 @@ char* put_address(char* at, std::string_view text, bool amp) {
 template <typename Item>
 void write_item(OutputStream& out, std::string_view text, bool amp) {
     // The item is laid down in the buffer at once, its line end CR LF already.
-    const std::size_t worst = (amp ? 5 : 1) * text.size();
+    const std::size_t worst = (amp ? AMP_ENTITY.size() : 1) * text.size();
     char* at = out.room(sizeof Item::start + sizeof Item::middle + sizeof ITEM_END + 2 * worst);
     if (at == nullptr) {  // longer than the whole buffer
         out.put_line({"<li><a href=\"", Item::scheme, outside(text), "\">", Item::scheme, outside(text), "</a></li>"});
@@ -195,9 +199,11 @@ int extract_links(const char* input_path, const char* output_path) {
     if (in == platform::NO_FILE) return 1;
     PageFile page;
     bool written = false;
-    if (page.begin(output, {input})) {
+    if (page.begin(output)) {
+        // No further than the input reached when it was opened: a file that
+        // someone keeps writing to is a snapshot, not a page without end.
         static char storage[1 << 16];
-        LineReader reader(in, storage, sizeof storage);
+        LineReader reader(in, storage, sizeof storage, platform::file_size(in));
         write_links_page(page.out(), reader, input);
         // A page cut short by a read error does not replace the old one.
         written = !reader.failed() && page.commit();

@@ -1,14 +1,9 @@
 #include "platform/page_file.h"
 
 #include "platform/platform.h"
+#include "platform/read_guard.h"
 
 namespace {
-
-// The same file as `path`, when both exist.
-bool same_file(const platform::FileIdentity& page, const char* path) {
-    platform::FileIdentity other;
-    return path != nullptr && path[0] != '\0' && platform::file_identity(path, other) && other == page;
-}
 
 // Decimal digits of `n`.
 std::string_view decimal(unsigned long n, char (&digits)[24]) {
@@ -19,55 +14,80 @@ std::string_view decimal(unsigned long n, char (&digits)[24]) {
     return std::string_view(p, static_cast<std::size_t>(end - p));
 }
 
+// Whether an existing page may be replaced: never the program itself (its
+// identity needs no path, which may not fit) nor a file the run has read.
+bool may_replace_page(const char* target) {
+    platform::FileIdentity page;
+    platform::FileIdentity program;
+    return platform::may_replace(target) && platform::file_identity(target, page) &&
+           platform::program_identity(program) && !(page == program) && read_guard::watch(page);
+}
+
 }  // namespace
 
 PageFile::~PageFile() { abandon(); }
 
-bool PageFile::begin(const char* path, std::initializer_list<const char*> read) {
+bool PageFile::begin(const char* path) {
     if (!platform::page_target(path, target_, sizeof target_)) return false;
     switch (platform::entry_type(target_)) {
         case platform::EntryType::none:
             break;
-        case platform::EntryType::file: {
-            if (!platform::may_replace(target_)) return false;
-            platform::FileIdentity page;
-            char program[PATH_BUFFER];
-            if (platform::file_identity(target_, page)) {
-                if (platform::program_path(program, sizeof program) && same_file(page, program)) return false;
-                for (const char* r : read)
-                    if (same_file(page, r)) return false;
-            }
+        case platform::EntryType::file:
+            if (!may_replace_page(target_)) return false;
             break;
-        }
         default:
             return false;  // never written through, never replaced
     }
+    if (create_temporary()) return true;
+    read_guard::stop();
+    return false;
+}
+
+bool PageFile::create_temporary() {
     // "PAGE.kobu-PID.tmp" beside the page: a name that says what it is, and
-    // that no other run uses at the same time.
+    // that no other run uses at the same time.  Where that name is too long
+    // for the folder (a page name near the system's limit) the short
+    // ".kobu-PID.tmp" beside it fits whenever the page's own name does.
+    const char* last = platform::find_last_separator(target_);
+    const std::string_view folder =
+        last ? std::string_view(target_, static_cast<std::size_t>(last - target_) + 1) : std::string_view();
     char digits[24];
     const std::string_view pid = decimal(platform::process_id(), digits);
-    for (unsigned attempt = 0; attempt < 10 && file_ == platform::NO_FILE; ++attempt) {
+    for (unsigned attempt = 0; attempt < 10; ++attempt) {
         char count[24];
         const std::string_view extra = attempt == 0 ? std::string_view() : decimal(attempt, count);
-        if (!concat_text(temporary_, {target_, ".kobu-", pid, extra.empty() ? "" : "-", extra, ".tmp"})) return false;
-        file_ = platform::create_new_file(temporary_);
+        const std::string_view dash = extra.empty() ? "" : "-";
+        for (const std::string_view before : {std::string_view(target_), folder}) {
+            if (!concat_text(temporary_, {before, ".kobu-", pid, dash, extra, ".tmp"})) continue;
+            file_ = platform::create_new_file(temporary_);
+            if (file_ != platform::NO_FILE) return true;
+        }
     }
-    if (file_ == platform::NO_FILE) temporary_[0] = '\0';
-    return file_ != platform::NO_FILE;
+    temporary_[0] = '\0';
+    return false;
 }
 
 bool PageFile::sink(void* context, const char* data, std::size_t size) {
     auto* self = static_cast<PageFile*>(context);
     if (self->file_ == platform::NO_FILE || !platform::write_bytes(self->file_, data, size)) self->failed_ = true;
-    return !self->failed_;
+    if (self->failed_) return false;
+    self->written_ += size;
+    if (self->written_ - self->pushed_ >= WRITE_BACK_STEP) {
+        platform::write_back(self->file_, self->pushed_, self->written_ - self->pushed_);
+        self->pushed_ = self->written_;
+    }
+    return true;
 }
 
 bool PageFile::commit() {
-    bool ok = out_.close() && !failed_ && file_ != platform::NO_FILE && platform::sync_file(file_);
+    bool ok = out_.close() && !failed_ && file_ != platform::NO_FILE && !read_guard::page_was_read() &&
+              !platform::resources_exhausted() && platform::adopt_attributes(file_, target_) &&
+              platform::sync_file(file_);
     if (file_ != platform::NO_FILE) ok = platform::close_file(file_) && ok;
     file_ = platform::NO_FILE;
     if (ok && platform::replace_file(temporary_, target_)) {
         temporary_[0] = '\0';
+        read_guard::stop();
         return true;
     }
     abandon();
@@ -79,4 +99,5 @@ void PageFile::abandon() {
     file_ = platform::NO_FILE;
     if (temporary_[0] != '\0') platform::remove_file(temporary_);
     temporary_[0] = '\0';
+    read_guard::stop();
 }

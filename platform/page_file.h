@@ -3,12 +3,16 @@
 // fails, or is stopped, leaves the old page as it was.
 #pragma once
 
-#include <initializer_list>
+#include <cstdint>
 
 #include "platform/streams.h"
 
 // Room for a page path and the temporary name's suffix.
 inline constexpr std::size_t TEMPORARY_PATH_BUFFER = PATH_BUFFER + 32;
+
+// How much of a page is written before it is pushed to the disk, so that
+// the sync at the end has little left to wait for.
+inline constexpr std::uint64_t WRITE_BACK_STEP = 4u << 20;
 
 class PageFile {
 public:
@@ -19,23 +23,28 @@ public:
 
     // Starts the page that is to replace `path`.  False, with nothing
     // created, when `path` names a folder, a device or a pipe, a file this
-    // process may not replace, or the same file as the program itself or
-    // any of `read` (the files the run reads: links and hard links count).
-    bool begin(const char* path, std::initializer_list<const char*> read = {});
+    // process may not replace, the program itself or a file the run has
+    // read (links and hard links count), or when that cannot be told.
+    bool begin(const char* path);
 
     OutputStream& out() { return out_; }
 
     // Finishes the page: true when it replaced the old one with every byte.
-    // Otherwise the temporary file is removed and the old page stays.
+    // Otherwise (a write failed, the run ran out of descriptors or memory, a
+    // file read meanwhile was the old page) the temporary file is removed
+    // and the old page stays.
     bool commit();
 
 private:
     static bool sink(void* context, const char* data, std::size_t size);
+    bool create_temporary();
     void abandon();
 
     OutputStream out_;
     platform::FileHandle file_ = platform::NO_FILE;
     bool failed_ = false;
+    std::uint64_t written_ = 0;
+    std::uint64_t pushed_ = 0;  // written_ when the disk was last asked to catch up
     char target_[PATH_BUFFER] = "";
     char temporary_[TEMPORARY_PATH_BUFFER] = "";
 };

@@ -36,6 +36,11 @@ std::string_view drive_of(std::string_view path);
 // long one does not fit or holds what the code page cannot).
 bool program_path(char* out, std::size_t cap);
 
+// True once any call has failed for want of file descriptors, handles or
+// memory: what the run then wrote may lack what it could not open, so no
+// page may count as complete.
+bool resources_exhausted();
+
 // True when the Ctrl key is held down at start (POSIX: KOBU_OPEN is set to a
 // non-empty value other than "0").
 bool control_key_down();
@@ -65,6 +70,9 @@ bool read_profile_string(const char* file, const char* section, const char* key,
 
 // ---- Files and folders -------------------------------------------------
 
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle NO_FILE = -1;
+
 inline constexpr std::uint32_t ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr std::uint32_t ATTRIBUTE_NORMAL = 0x80;
 // The entry is a link (a symbolic link, a junction); the other flags are its target's.
@@ -82,6 +90,7 @@ struct FolderEntry {
     bool faithful;           // `name` reaches this very entry (Windows: it round-trips)
     bool is_file;            // a regular file (through links): one that may be read
     std::uint32_t attributes;
+    std::uint64_t index;  // the file index the search saw (POSIX: the inode), 0 when unknown
 };
 
 // A folder search in progress.  Owned by the caller; no heap is used by the
@@ -115,6 +124,11 @@ struct FileIdentity {
     bool operator==(const FileIdentity& o) const { return volume == o.volume && index == o.index; }
 };
 bool file_identity(const char* path, FileIdentity& id);
+// The identity of an open file.
+bool open_file_identity(FileHandle file, FileIdentity& id);
+// The identity of the running program's own file, taken without its path
+// (which may not fit a buffer): POSIX /proc/self/exe, Windows its module.
+bool program_identity(FileIdentity& id);
 
 // What a path names, through links.
 enum class EntryType { none, file, folder, other };  // other: a device, a pipe, ...
@@ -122,17 +136,16 @@ EntryType entry_type(const char* path);
 
 // ---- Byte files --------------------------------------------------------
 
-using FileHandle = std::intptr_t;
-inline constexpr FileHandle NO_FILE = -1;
-
 // Opens a regular file for reading; anything else (a folder, a pipe, a
 // device) is refused, and never opened, so that a read can never block.
+// Every file opened for reading is told to the read guard (read_guard.h).
 FileHandle open_for_reading(const char* path);
 // The size of an open file in bytes.
 std::uint64_t file_size(FileHandle file);
 // Opens for reading the entry that a search in progress has just given
-// (`path` names it too), as open_for_reading does; the search's own
-// knowledge of the entry spares the system a lookup where it can.
+// (`path` names it too), as open_for_reading does (the read guard told
+// too); the search's own knowledge of the entry spares the system a lookup
+// where it can.
 FileHandle open_found_file(FolderSearch& search, const FolderEntry& entry, const char* path);
 // Reads up to `size` bytes: the count, 0 at the end of the file, -1 on error.
 long read_bytes(FileHandle file, char* buffer, std::size_t size);
@@ -144,18 +157,33 @@ bool close_file(FileHandle file);
 // ---- Replacing a page --------------------------------------------------
 
 // The path a page written to `path` really replaces: through symbolic links
-// on POSIX (the link stays), `path` itself on Windows.
+// on POSIX (the link stays), `path` itself on Windows.  False for a link
+// that another user planted in a sticky folder anyone may write to (such as
+// /tmp), unless its owner is the folder's: the rule the kernel follows for
+// links it resolves itself.
 bool page_target(const char* path, char* out, std::size_t cap);
-// True when the existing file `path` may be replaced by this process.
+// True when the existing file `path` may be replaced by this process: it is
+// writable by it, and writable by someone (a read-only file stays, whoever
+// runs the program).
 bool may_replace(const char* path);
-// Creates `path`, which must not exist yet, for writing.  Until it is
-// replaced over its target or removed, it is removed should the run be
-// stopped (where the system lets the program know).
+// Creates `path`, which must not exist yet, for writing, readable and
+// writable by its owner alone.  Until it is replaced over its target or
+// removed, it is removed should the run be stopped by a signal (POSIX;
+// dispositions the caller set to "ignore" stay ignored).
 FileHandle create_new_file(const char* path);
+// Starts putting the `length` bytes written at `offset` on the disk without
+// waiting for them, and waits for what an earlier call started: a page
+// pushed out while it is written costs little to sync at the end.
+void write_back(FileHandle file, std::uint64_t offset, std::uint64_t length);
+// Gives the new file, still open, what the page it is to replace (`target`,
+// if it exists) keeps: POSIX its permission bits, owner and group (a file
+// with no page before it gets the mode a new file gets); on Windows the
+// attributes are taken over by replace_file.
+bool adopt_attributes(FileHandle file, const char* target);
 // Puts what was written to the file on the disk.
 bool sync_file(FileHandle file);
-// Moves `from` over `to` in one step, replacing `to` if it exists (keeping
-// its permission bits on POSIX).
+// Moves `from` over `to` in one step, replacing `to` if it exists (on
+// Windows keeping its hidden, system and archive attributes).
 bool replace_file(const char* from, const char* to);
 bool remove_file(const char* path);
 // A number that tells this run from any other running at the same time.

@@ -147,6 +147,16 @@ constexpr std::string_view html_entity(unsigned char c) {
     }
 }
 
+// The longest entity any byte becomes: the most room a byte of outside text takes.
+constexpr std::size_t longest_entity() {
+    std::size_t most = 1;
+    for (unsigned c = 0; c < 256; ++c)
+        if (html_entity(static_cast<unsigned char>(c)).size() > most)
+            most = html_entity(static_cast<unsigned char>(c)).size();
+    return most;
+}
+inline constexpr std::size_t LONGEST_ENTITY = longest_entity();
+
 // Where the first byte of `text` that needs an entity is, or text.size().
 std::size_t first_markup_byte(std::string_view text);
 
@@ -178,9 +188,9 @@ public:
     // Writes the pieces, outside text escaped, then a line end: for pieces
     // known to hold no line feed of their own.
     void put_line(std::initializer_list<PagePiece> pieces) {
-        // Room for the worst case: every outside byte an entity of up to 6 bytes.
+        // Room for the worst case: every outside byte the longest entity.
         std::size_t worst = LINE_END.size();
-        for (const PagePiece& p : pieces) worst += p.is_outside ? 6 * p.text.size() : p.text.size();
+        for (const PagePiece& p : pieces) worst += p.is_outside ? LONGEST_ENTITY * p.text.size() : p.text.size();
         if (worst > sizeof buf_ - len_) {  // the rare slow way, through the buffer's edge
             for (const PagePiece& p : pieces)
                 p.is_outside ? put_escaped(p.text) : put_raw(p.text.data(), p.text.size());

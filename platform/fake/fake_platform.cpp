@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "platform/posix/wildcard.h"
 #include "platform/profile.h"
+#include "platform/read_guard.h"
 #include "platform/streams.h"
 #include "sjis/sjis.h"
 
@@ -28,6 +29,9 @@ struct Node {
     unsigned mode = 0644;
     bool faithful = true;           // the name reaches the entry (Windows: it round-trips through the code page)
     std::uint64_t sparse_size = 0;  // a file this large that holds only `data` (then zeros)
+    std::string growth;             // appended by each read...
+    int growths = 0;                // ...this many times more
+    bool identity = true;           // file_identity works
 
     std::uint64_t size() const { return sparse_size > data.size() ? sparse_size : data.size(); }
 };
@@ -78,6 +82,7 @@ System::System(Flavour flavour) : flavour_(flavour) {
     current_folder = flavour == Flavour::windows ? "C:\\" : "/";
     folder(current_folder);
     installed = this;
+    read_guard::reset();
 }
 
 System::~System() {
@@ -208,6 +213,12 @@ void System::move(Node* node, Node* parent, std::string name) {
 }
 
 void System::sparse(std::string_view path, std::uint64_t size) { find(path, true)->sparse_size = size; }
+void System::growing(std::string_view path, std::string_view more) {
+    Node* n = find(path, true);
+    n->growth = std::string(more);
+    n->growths = 100;
+}
+void System::no_identity(std::string_view path) { find(path, true)->identity = false; }
 void System::mode(std::string_view path, unsigned bits) { find(path, true)->mode = bits; }
 unsigned System::mode_of(std::string_view path) const { return find(path, true)->mode; }
 
@@ -316,6 +327,7 @@ FolderEntry entry_for(std::string_view name, std::string_view alias, bool faithf
     e.faithful = faithful;
     e.is_file = target != nullptr && target->kind == fake::FILE;
     e.attributes = (is_folder(target) ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_NORMAL) | (link ? ATTRIBUTE_LINK : 0);
+    e.index = target != nullptr ? target->id : 0;
     return e;
 }
 
@@ -332,8 +344,14 @@ std::string_view drive_of(std::string_view path) {
 }
 
 bool program_path(char* out, std::size_t cap) {
-    return current().program.has_value() && copy_text(out, cap, *current().program);
+    return current().program.has_value() && !current().program_path_lost && copy_text(out, cap, *current().program);
 }
+
+bool program_identity(FileIdentity& id) {
+    return current().program.has_value() && file_identity(current().program->c_str(), id);
+}
+
+bool resources_exhausted() { return false; }
 
 bool control_key_down() { return current().control_down; }
 
@@ -432,9 +450,15 @@ FileHandle open_found_file(FolderSearch&, const FolderEntry&, const char* path) 
 
 bool file_identity(const char* path, FileIdentity& id) {
     const Node* n = current().find(path, true);
-    if (n == nullptr) return false;
-    id.volume = 1;
-    id.index = n->id;
+    if (n == nullptr || !n->identity) return false;
+    id = {1, n->id};
+    return true;
+}
+
+bool open_file_identity(FileHandle file, FileIdentity& id) {
+    const fake::System::Open* o = open_of(file);
+    if (o == nullptr) return false;
+    id = {1, o->node->id};
     return true;
 }
 
@@ -446,7 +470,9 @@ EntryType entry_type(const char* path) {
 
 FileHandle open_for_reading(const char* path) {
     Node* n = current().find(path, true);
-    return n != nullptr && n->kind == fake::FILE ? add_open(n) : NO_FILE;
+    if (n == nullptr || n->kind != fake::FILE) return NO_FILE;
+    read_guard::note({1, n->id});
+    return add_open(n);
 }
 
 std::uint64_t file_size(FileHandle file) {
@@ -474,6 +500,10 @@ long read_bytes(FileHandle file, char* buffer, std::size_t size) {
     std::memcpy(buffer, data.data() + o->pos, n);
     o->pos += n;
     current().bytes_read += n;
+    if (o->node->growths > 0) {
+        --o->node->growths;
+        o->node->data += o->node->growth;
+    }
     return static_cast<long>(n);
 }
 
@@ -513,7 +543,19 @@ FileHandle create_new_file(const char* path) {
     std::string name;
     Node* parent = current().parent_for_new(path, name);
     if (parent == nullptr || current().find(path, false) != nullptr || current().refuse_new_files) return NO_FILE;
-    return add_open(current().add_child(parent, name, fake::FILE));
+    Node* made = current().add_child(parent, name, fake::FILE);
+    made->mode = 0600;
+    return add_open(made);
+}
+
+void write_back(FileHandle, std::uint64_t, std::uint64_t) {}
+
+bool adopt_attributes(FileHandle file, const char* target) {
+    fake::System::Open* o = open_of(file);
+    if (o == nullptr) return false;
+    const Node* old = current().find(target, true);
+    o->node->mode = old != nullptr ? old->mode : 0644;  // as under the usual umask 022
+    return true;
 }
 
 bool sync_file(FileHandle file) { return open_of(file) != nullptr; }
@@ -528,7 +570,6 @@ bool replace_file(const char* from, const char* to) {
     if (source == nullptr || parent == nullptr || current().refuse_replace) return false;
     if (target != nullptr) {
         if ((target->kind != fake::FILE && target->kind != fake::LINK) || target->read_only) return false;
-        source->mode = target->mode;
         current().detach(target);
     }
     current().move(source, parent, name);

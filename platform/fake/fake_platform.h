@@ -10,7 +10,8 @@
 //     otherwise without regard to letter case, as the POSIX stand-in does.
 //
 // Faults can be injected: a read error after some bytes of a file, a disk
-// that fills up, files that cannot be replaced.  Paths given to the set-up
+// that fills up, files that cannot be replaced, files whose identity cannot
+// be taken.  Paths given to the set-up
 // calls are absolute, in the flavour's own syntax; missing folders are made
 // on the way.
 #pragma once
@@ -61,6 +62,11 @@ public:
     void disk_space(std::size_t bytes) { space_ = bytes; }
     // A file of `size` bytes that holds its data, then zeros (a sparse file).
     void sparse(std::string_view path, std::uint64_t size);
+    // A file that someone keeps writing to: each of the next 100 reads
+    // appends `more` to it.
+    void growing(std::string_view path, std::string_view more);
+    // An entry whose identity cannot be taken (file_identity fails).
+    void no_identity(std::string_view path);
     // POSIX permission bits of a file (0644 when made).
     void mode(std::string_view path, unsigned bits);
     unsigned mode_of(std::string_view path) const;
@@ -78,6 +84,7 @@ public:
 
     // ---- the process and its environment ----
     std::optional<std::string> program;  // the program's own path; none: unknown
+    bool program_path_lost = false;      // the program is known, but its path fits no buffer
     std::string windows_directory;       // empty: unknown
     std::string current_folder;          // relative paths start here
     bool control_down = false;

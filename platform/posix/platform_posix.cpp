@@ -18,6 +18,7 @@
 #include "platform/posix/user_dirs.h"
 #include "platform/posix/wildcard.h"
 #include "platform/profile.h"
+#include "platform/read_guard.h"
 
 extern char** environ;
 
@@ -35,6 +36,31 @@ bool program_path(char* out, std::size_t cap) {
     ssize_t n = readlink("/proc/self/exe", path, sizeof path);
     if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path) return false;
     return copy_text(out, cap, std::string_view(path, static_cast<std::size_t>(n)));
+}
+
+namespace {
+
+bool exhausted = false;
+
+// Whether a failure was for want of descriptors or memory rather than for
+// the file itself; such a failure spoils the whole run.
+void note_failure(int error) {
+    if (error == EMFILE || error == ENFILE || error == ENOMEM) exhausted = true;
+}
+
+FileIdentity identity_of(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+}  // namespace
+
+bool resources_exhausted() { return exhausted; }
+
+bool program_identity(FileIdentity& id) {
+    struct stat st;
+    if (stat("/proc/self/exe", &st) != 0) return false;
+    id = identity_of(st);
+    return true;
 }
 
 bool control_key_down() {
@@ -135,30 +161,37 @@ bool is_replay(const FolderSearch& search) {
 }
 
 // The flags of a directory entry: links followed for the folder and file
-// flags, with one stat only where the entry's type does not say.
-unsigned char flags_of(DIR* dir, const dirent* d) {
+// flags, with one stat only where the entry's type does not say.  `index`
+// gets the inode of the entry (through links).
+unsigned char flags_of(DIR* dir, const dirent* d, std::uint64_t& index) {
     unsigned char flags = ENTRY;
+    index = static_cast<std::uint64_t>(d->d_ino);
     if (d->d_type == DT_DIR) {
         flags |= IS_DIR;
     } else if (d->d_type == DT_REG) {
         flags |= IS_FILE;
     } else if (d->d_type == DT_LNK || d->d_type == DT_UNKNOWN) {
         struct stat st;
-        if (fstatat(dirfd(dir), d->d_name, &st, 0) == 0)
+        if (fstatat(dirfd(dir), d->d_name, &st, 0) == 0) {
             flags |= S_ISDIR(st.st_mode) ? IS_DIR : S_ISREG(st.st_mode) ? IS_FILE : 0;
+            index = static_cast<std::uint64_t>(st.st_ino);
+        } else {
+            note_failure(errno);
+        }
     }
     if (d->d_type == DT_LNK) flags |= IS_LINK;
     return flags;
 }
 
 // Fills `entry`; false for a name too long for an entry.
-bool describe(std::string_view name, unsigned char flags, FolderEntry& entry) {
+bool describe(std::string_view name, unsigned char flags, std::uint64_t index, FolderEntry& entry) {
     if (!copy_text(entry.name, name)) return false;
     entry.short_name[0] = '\0';
     entry.faithful = true;  // POSIX names are bytes: the name is the entry
     entry.is_file = (flags & IS_FILE) != 0;
     entry.attributes =
         ((flags & IS_DIR) ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_NORMAL) | ((flags & IS_LINK) ? ATTRIBUTE_LINK : 0);
+    entry.index = index;
     return true;
 }
 
@@ -184,15 +217,16 @@ bool next_match(FolderSearch& search, FolderEntry& entry) {
             const std::string_view name = at + 1;
             at += name.size() + 2;
             search.handle = const_cast<char*>(at);
-            if (wildcard_match(search.wildcard, name) && describe(name, flags, entry)) return true;
+            if (wildcard_match(search.wildcard, name) && describe(name, flags, 0, entry)) return true;
         }
         return false;
     }
     DIR* dir = static_cast<DIR*>(search.handle);
     while (const dirent* d = readdir(dir)) {
-        const unsigned char flags = flags_of(dir, d);
+        std::uint64_t index;
+        const unsigned char flags = flags_of(dir, d, index);
         if (search.listing != NO_LISTING) record(search, d->d_name, flags);
-        if (wildcard_match(search.wildcard, d->d_name) && describe(d->d_name, flags, entry)) return true;
+        if (wildcard_match(search.wildcard, d->d_name) && describe(d->d_name, flags, index, entry)) return true;
     }
     if (search.listing != NO_LISTING) {  // the whole folder was read: kept for a second search
         arena[arena_top++] = '\0';
@@ -233,6 +267,7 @@ bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry&
     const int fd = openat(at, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
     if (dir == nullptr) {
+        note_failure(errno);
         if (fd >= 0) close(fd);
         return false;
     }
@@ -277,7 +312,14 @@ FileHandle open_found_file(FolderSearch& search, const FolderEntry& entry, const
     // entry is a regular file.  Non-blocking all the same, should it have
     // become a FIFO since.
     int fd = openat(dirfd(static_cast<DIR*>(search.handle)), entry.name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    return fd >= 0 ? fd : NO_FILE;
+    if (fd < 0) {
+        note_failure(errno);
+        return NO_FILE;
+    }
+    // The guard needs the whole identity only of a file that may be the page.
+    FileIdentity id;
+    if (read_guard::may_be_page(entry.index) && open_file_identity(fd, id)) read_guard::note(id);
+    return fd;
 }
 
 bool long_name_of(const char* path, char (&name)[PATH_BUFFER]) {
@@ -298,9 +340,18 @@ bool long_name_of(const char* path, char (&name)[PATH_BUFFER]) {
 bool file_identity(const char* path, FileIdentity& id) {
     struct stat st;
     const int at = relative_to_open_folder(path);
-    if (fstatat(at, path, &st, 0) != 0) return false;
-    id.volume = static_cast<std::uint64_t>(st.st_dev);
-    id.index = static_cast<std::uint64_t>(st.st_ino);
+    if (fstatat(at, path, &st, 0) != 0) {
+        note_failure(errno);
+        return false;
+    }
+    id = identity_of(st);
+    return true;
+}
+
+bool open_file_identity(FileHandle file, FileIdentity& id) {
+    struct stat st;
+    if (fstat(static_cast<int>(file), &st) != 0) return false;
+    id = identity_of(st);
     return true;
 }
 
@@ -316,12 +367,16 @@ FileHandle open_for_reading(const char* path) {
     // change in between; its type is checked again once open.
     if (entry_type(path) != EntryType::file) return NO_FILE;
     int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return NO_FILE;
+    if (fd < 0) {
+        note_failure(errno);
+        return NO_FILE;
+    }
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         return NO_FILE;
     }
+    read_guard::note(identity_of(st));
     return fd;
 }
 
@@ -354,6 +409,26 @@ bool write_bytes(FileHandle file, const char* data, std::size_t size) {
 
 bool close_file(FileHandle file) { return close(static_cast<int>(file)) == 0; }
 
+namespace {
+
+// Whether this process may follow the link `link` (its lstat `st`): not one
+// another user planted in a sticky folder anyone may write to, unless the
+// folder is that user's own, as the kernel rules for the links it follows.
+bool may_follow(const char* link, const struct stat& st) {
+    if (st.st_uid == geteuid()) return true;
+    char folder[PATH_BUFFER];
+    const char* slash = find_last_separator(link);
+    const std::string_view name = slash == nullptr ? std::string_view(".")
+                                  : slash == link  ? std::string_view("/")
+                                                   : std::string_view(link, static_cast<std::size_t>(slash - link));
+    struct stat dir;
+    if (!copy_text(folder, name) || stat(folder, &dir) != 0) return false;
+    const bool shared = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
+    return !shared || dir.st_uid == st.st_uid;
+}
+
+}  // namespace
+
 bool page_target(const char* path, char* out, std::size_t cap) {
     // Through symbolic links, so that the link stays and its target gets the
     // page (a link to nothing yet included).
@@ -362,6 +437,7 @@ bool page_target(const char* path, char* out, std::size_t cap) {
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st;
         if (lstat(at, &st) != 0 || !S_ISLNK(st.st_mode)) return copy_text(out, cap, text_of(at));
+        if (!may_follow(at, st)) return false;
         char target[PATH_BUFFER];
         ssize_t n = readlink(at, target, sizeof target);
         if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return false;
@@ -375,7 +451,11 @@ bool page_target(const char* path, char* out, std::size_t cap) {
     return false;  // a loop of links
 }
 
-bool may_replace(const char* path) { return access(path, W_OK) == 0; }
+bool may_replace(const char* path) {
+    // access() lets root write anything: a file nobody may write stays all the same.
+    struct stat st;
+    return access(path, W_OK) == 0 && stat(path, &st) == 0 && (st.st_mode & 0222) != 0;
+}
 
 namespace {
 
@@ -390,6 +470,26 @@ extern "C" void remove_pending_page(int signal_number) {
     std::raise(signal_number);
 }
 
+// The signals that end a process unless it handles them; one the caller
+// set to be ignored (nohup, a script's trap '' HUP) stays ignored.
+void handle_stopping_signals() {
+    static bool handled = false;
+    if (handled) return;
+    handled = true;
+    for (int s :
+         {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGPOLL}) {
+        struct sigaction now;
+        if (sigaction(s, nullptr, &now) != 0 || now.sa_handler == SIG_IGN) continue;
+        struct sigaction on {};
+        on.sa_handler = remove_pending_page;
+        sigemptyset(&on.sa_mask);
+        sigaction(s, &on, nullptr);
+    }
+    // Past a file-size limit a write fails (EFBIG) rather than ending the
+    // run: the page is then abandoned like any other that cannot be written.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 void forget_pending(const char* path) {
     if (page_pending && std::strcmp(path, pending_page) == 0) page_pending = 0;
 }
@@ -397,23 +497,63 @@ void forget_pending(const char* path) {
 }  // namespace
 
 FileHandle create_new_file(const char* path) {
-    static bool handlers = false;
-    if (!handlers) {
-        for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, remove_pending_page);
-        handlers = true;
-    }
+    handle_stopping_signals();
     page_pending = 0;
     if (!copy_text(pending_page, text_of(path))) return NO_FILE;
-    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) page_pending = 1;
-    return fd >= 0 ? fd : NO_FILE;
+    // Its owner's alone while it is written: it takes the old page's mode
+    // only when whole, just before it replaces it.
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        note_failure(errno);
+        return NO_FILE;
+    }
+    page_pending = 1;
+    return fd;
+}
+
+void write_back(FileHandle file, std::uint64_t offset, std::uint64_t length) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    // Starts this part, then waits for the part before the previous one:
+    // the disk writes while the next parts are being made, and never more
+    // than about three parts wait in memory.
+    const int fd = static_cast<int>(file);
+    sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+    if (offset > length)
+        sync_file_range(fd, 0, static_cast<off_t>(offset - length),
+                        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+#else
+    (void)file, (void)offset, (void)length;
+#endif
+}
+
+bool adopt_attributes(FileHandle file, const char* target) {
+    const int fd = static_cast<int>(file);
+    struct stat old;
+    if (stat(target, &old) != 0) {
+        // No page before it: the mode any new file gets.
+        const mode_t mask = umask(0);
+        umask(mask);
+        return fchmod(fd, 0666 & ~mask) == 0;
+    }
+    // Owner and group first (a change of owner clears the set-id bits), then
+    // the bits.  Root keeps every page's owner, or replaces nothing; anyone
+    // else cannot give a file away: the page becomes theirs, as a page they
+    // write always has, keeping its group where they belong to it.
+    struct stat now;
+    if (fstat(fd, &now) != 0) return false;
+    if (geteuid() == 0) {
+        if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && fchown(fd, old.st_uid, old.st_gid) != 0)
+            return false;
+    } else if (now.st_gid != old.st_gid) {
+        const bool kept_group = fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
+        (void)kept_group;  // not one of their groups: their own group's, as any file they make
+    }
+    return fchmod(fd, old.st_mode & 07777) == 0;
 }
 
 bool sync_file(FileHandle file) { return fsync(static_cast<int>(file)) == 0; }
 
 bool replace_file(const char* from, const char* to) {
-    struct stat st;
-    if (stat(to, &st) == 0 && chmod(from, st.st_mode & 07777) != 0) return false;
     if (std::rename(from, to) != 0) return false;
     forget_pending(from);
     return true;

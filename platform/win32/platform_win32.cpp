@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/profile.h"
+#include "platform/read_guard.h"
 #include "platform/win32/unicode.h"
 
 namespace platform {
@@ -23,6 +24,53 @@ FileHandle file_of(HANDLE handle) {
 
 using win32::Faithful;
 using win32::WIDE_PATH;
+
+bool exhausted = false;
+
+// Whether the last call failed for want of handles or memory rather than
+// for the file itself; such a failure spoils the whole run.
+void note_failure() {
+    switch (GetLastError()) {
+        case ERROR_TOO_MANY_OPEN_FILES:
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+        case ERROR_NO_SYSTEM_RESOURCES:
+        case ERROR_NONPAGED_SYSTEM_RESOURCES:
+        case ERROR_PAGED_SYSTEM_RESOURCES:
+        case ERROR_COMMITMENT_LIMIT:
+            exhausted = true;
+            break;
+        default:
+            break;
+    }
+}
+
+bool identity_of(HANDLE h, FileIdentity& id) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h, &info)) return false;
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    return true;
+}
+
+// `full`, a full Unicode path, as an extended-length path ("\\?\C:\...",
+// "\\?\UNC\server\..."), which the Unicode calls take at any length.
+bool extended_path(const wchar_t* full, wchar_t* out, std::size_t cap) {
+    if (full[0] == L'\\' && full[1] == L'\\' && (full[2] == L'?' || full[2] == L'.')) {
+        if (static_cast<std::size_t>(lstrlenW(full)) >= cap) return false;
+        lstrcpyW(out, full);
+        return true;
+    }
+    const bool unc = full[0] == L'\\' && full[1] == L'\\';
+    const wchar_t* prefix = unc ? L"\\\\?\\UNC" : L"\\\\?\\";
+    const wchar_t* rest = unc ? full + 1 : full;
+    const std::size_t p = static_cast<std::size_t>(lstrlenW(prefix));
+    const std::size_t r = static_cast<std::size_t>(lstrlenW(rest));
+    if (p + r >= cap) return false;
+    lstrcpyW(out, prefix);
+    lstrcpyW(out + p, rest);
+    return true;
+}
 
 // An entry as the page shows it (the name the code page gives, best fit
 // where it has no character) and the names that reach it.
@@ -64,6 +112,22 @@ bool program_path(char* out, std::size_t cap) {
     DWORD n = GetModuleFileNameW(nullptr, path, WIDE_PATH);
     return n != 0 && n < WIDE_PATH && win32::faithful_path(path, out, cap) == Faithful::yes;
 }
+
+bool program_identity(FileIdentity& id) {
+    // The module's own path, however long: no ANSI form of it is needed.
+    static wchar_t path[32768];
+    static wchar_t extended[32768 + 8];
+    const DWORD n = GetModuleFileNameW(nullptr, path, 32768);
+    if (n == 0 || n >= 32768 || !extended_path(path, extended, sizeof extended / sizeof extended[0])) return false;
+    HANDLE h = CreateFileW(extended, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool ok = identity_of(h, id);
+    CloseHandle(h);
+    return ok;
+}
+
+bool resources_exhausted() { return exhausted; }
 
 bool control_key_down() { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
 
@@ -187,7 +251,10 @@ namespace {
 // paths are made of names that round-trip and of short names).
 HANDLE find_first(const char* pattern, WIN32_FIND_DATAW& data) {
     wchar_t wide[WIDE_PATH];
-    return win32::to_wide(pattern, wide, WIDE_PATH) ? FindFirstFileW(wide, &data) : INVALID_HANDLE_VALUE;
+    if (!win32::to_wide(pattern, wide, WIDE_PATH)) return INVALID_HANDLE_VALUE;
+    HANDLE h = FindFirstFileW(wide, &data);
+    if (h == INVALID_HANDLE_VALUE) note_failure();
+    return h;
 }
 
 }  // namespace
@@ -232,15 +299,16 @@ FileHandle open_found_file(FolderSearch&, const FolderEntry&, const char* path) 
 bool file_identity(const char* path, FileIdentity& id) {
     HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    bool ok = GetFileInformationByHandle(h, &info) != 0;
+    if (h == INVALID_HANDLE_VALUE) {
+        note_failure();
+        return false;
+    }
+    const bool ok = identity_of(h, id);
     CloseHandle(h);
-    if (!ok) return false;
-    id.volume = info.dwVolumeSerialNumber;
-    id.index = static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
-    return true;
+    return ok;
 }
+
+bool open_file_identity(FileHandle file, FileIdentity& id) { return identity_of(handle_of(file), id); }
 
 EntryType entry_type(const char* path) {
     const DWORD attributes = path[0] == '\0' ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path);
@@ -257,12 +325,17 @@ EntryType entry_type(const char* path) {
 FileHandle open_for_reading(const char* path) {
     HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return NO_FILE;
+    if (h == INVALID_HANDLE_VALUE) {
+        note_failure();
+        return NO_FILE;
+    }
     // Only disk files: a pipe or a device could block the read forever.
-    if (GetFileType(h) != FILE_TYPE_DISK) {
+    FileIdentity id;
+    if (GetFileType(h) != FILE_TYPE_DISK || !identity_of(h, id)) {
         CloseHandle(h);
         return NO_FILE;
     }
+    read_guard::note(id);
     return file_of(h);
 }
 
@@ -302,22 +375,12 @@ namespace {
 
 // The temporary name beside a page may be longer than the ANSI calls take:
 // it is used through the Unicode calls, as an extended-length path.
-
 bool wide_path(const char* path, wchar_t (&out)[WIDE_PATH]) {
     wchar_t given[WIDE_PATH];
     if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, given, WIDE_PATH) == 0) return false;
     wchar_t full[WIDE_PATH];
     const DWORD n = GetFullPathNameW(given, WIDE_PATH, full, nullptr);
-    if (n == 0 || n >= WIDE_PATH) return false;
-    const bool unc = full[0] == L'\\' && full[1] == L'\\';
-    const wchar_t* prefix = unc ? L"\\\\?\\UNC" : L"\\\\?\\";
-    const wchar_t* rest = unc ? full + 1 : full;
-    const std::size_t p = static_cast<std::size_t>(lstrlenW(prefix));
-    const std::size_t r = static_cast<std::size_t>(lstrlenW(rest));
-    if (p + r >= WIDE_PATH) return false;
-    lstrcpyW(out, prefix);
-    lstrcpyW(out + p, rest);
-    return true;
+    return n != 0 && n < WIDE_PATH && extended_path(full, out, WIDE_PATH);
 }
 
 }  // namespace
@@ -325,16 +388,30 @@ bool wide_path(const char* path, wchar_t (&out)[WIDE_PATH]) {
 FileHandle create_new_file(const char* path) {
     wchar_t wide[WIDE_PATH];
     if (!wide_path(path, wide)) return NO_FILE;
-    return file_of(CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Shared with no one while it is written.
+    HANDLE h = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) note_failure();
+    return file_of(h);
 }
+
+// Windows writes back on its own; the sync at the end waits for the rest.
+void write_back(FileHandle, std::uint64_t, std::uint64_t) {}
+
+// The attributes go with the move (replace_file).
+bool adopt_attributes(FileHandle, const char*) { return true; }
 
 bool sync_file(FileHandle file) { return FlushFileBuffers(handle_of(file)) != 0; }
 
 bool replace_file(const char* from, const char* to) {
     wchar_t wide_from[WIDE_PATH];
     wchar_t wide_to[WIDE_PATH];
-    return wide_path(from, wide_from) && wide_path(to, wide_to) &&
-           MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!wide_path(from, wide_from) || !wide_path(to, wide_to)) return false;
+    // A hidden or system page stays so, as the page it replaces was.
+    const DWORD kept =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD old = GetFileAttributesW(wide_to);
+    if (old != INVALID_FILE_ATTRIBUTES && (old & kept) != 0 && !SetFileAttributesW(wide_from, old & kept)) return false;
+    return MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool remove_file(const char* path) {

@@ -2,6 +2,8 @@
 complete, never replaces a file the run reads, and no tree or file makes a
 run write or read without end.  Each case checks the whole sandbox."""
 import os
+import resource
+import signal
 import stat
 import subprocess
 import time
@@ -35,8 +37,9 @@ def configuration_never_replaced_by_the_page(env):
     favorites_and_desktop(env)
     conf = env.host('bin', 'kobu.txt')
     os.link(env.program, env.host('desk', 'program-link'))
+    dirs = (env.host('config', 'user-dirs.dirs'),) if env.system == 'native' else ()
     for value in (env.prog(conf), env.prog(env.host('desk', 'conf-link')), env.prog(env.program),
-                  env.prog(env.host('desk', 'program-link'))):
+                  env.prog(env.host('desk', 'program-link'))) + dirs:
         env.config(b'[kobu]\r\nhtml=' + value + b'\r\n')
         if not os.path.exists(env.host('desk', 'conf-link')):
             os.link(conf, env.host('desk', 'conf-link'))
@@ -234,9 +237,7 @@ def a_replaced_page_keeps_its_permission_bits(env):
 
 @case('safety')
 def a_read_only_page_stays(env):
-    if env.system == 'native' and IS_ROOT:
-        return  # root may write any file, as it always could
-    _, page = favorites_and_desktop(env)
+    _, page = favorites_and_desktop(env)  # whoever runs the program, root included
     with open(page, 'wb') as f:
         f.write(b'the previous page')
     os.chmod(page, 0o444)
@@ -269,3 +270,80 @@ def an_old_links_page_is_replaced_whole(env):
         f.write(b'x' * 100000)  # longer than the new page: nothing of it may stay
     assert guarded_run(env, env.prog(src), written=[src + b'.html']) == 0
     expect_file(src + b'.html', links_page(env.prog(src), text_links(read(src))))
+
+
+@case('safety', runners=('native',))
+def signals_and_limits_keep_the_old_page(env):
+    # While it is written a page is its owner's alone; stopped by any signal
+    # that ends a process it leaves nothing behind, or past a file-size
+    # limit; a hangup the caller ignores (nohup) lets it finish.
+    src = env.write('huge.txt', b'http://start/\r\n')
+    os.truncate(src, 64 << 30)
+    page = src + b'.html'
+    with open(page, 'wb') as f:
+        f.write(b'the previous page\r\n')
+    many = env.write('many.txt', b'http://x/\n' * 100000)
+    before = env.snapshot()
+    run = env.start(env.prog(src))
+    while not temporary_files(env.root):
+        time.sleep(0.01)
+    assert stat.S_IMODE(os.stat(env.host(temporary_files(env.root)[0])).st_mode) == 0o600
+    run.send_signal(signal.SIGTERM)
+    env.finish(run)
+    for sig in ('USR1', 'ALRM', 'PIPE'):
+        assert env.run(env.prog(src), stop_after=0.3, stop_signal=sig) is None, sig
+    assert env.run(env.prog(many), child=lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 16,) * 2)) == 1
+    assert env.snapshot() == before
+    os.truncate(src, 1 << 30)
+    os.remove(page)
+    env.run(env.prog(src), stop_after=0.3, stop_signal='HUP', child=lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN))
+    expect_file(page, links_page(env.prog(src), link_item(b'http://', b'start/')))
+    mask = os.umask(0)
+    os.umask(mask)
+    assert stat.S_IMODE(os.stat(page).st_mode) == 0o666 & ~mask, 'a new page has the mode of any new file'
+
+
+@case('safety', runners=('native',))
+def running_out_of_descriptors_fails_the_run(env):
+    fav, page = favorites_and_desktop(env)
+    env.write('fav', *['d'] * 40, 's.url', b'URL=http://deep/\r\n')
+    with open(page, 'wb') as f:
+        f.write(b'the previous page')
+    assert guarded_run(env, child=lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (16, 16))) == 1
+
+
+@case('safety', runners=('native',))
+def root_keeps_owners_and_follows_no_planted_link(env):
+    if not IS_ROOT:
+        return
+    fav, page = favorites_and_desktop(env)
+    with open(page, 'wb') as f:
+        f.write(b'old')
+    os.chown(page, 65534, 65534)
+    assert guarded_run(env, written=[page]) == 0
+    assert (os.stat(page).st_uid, os.stat(page).st_gid) == (65534, 65534)
+    # In a sticky folder anyone may write to, another user's link to a file of root's.
+    shared = env.mkdir('shared')
+    os.chmod(shared, 0o1777)
+    env.write('victim', b'root only')
+    os.symlink(env.host('victim'), os.path.join(shared, b'kobu.html'))
+    os.lchown(os.path.join(shared, b'kobu.html'), 65534, 65534)
+    env.set_folder('Desktop', shared)
+    assert guarded_run(env) == 1
+
+
+@case('safety')
+def a_page_name_near_the_limit_of_the_file_system(env):
+    src = env.write('cwd', 'n' * 245 + '.txt', b'http://long/\r\n')  # its page name: 254 bytes
+    assert guarded_run(env, os.path.basename(src), written=[src + b'.html']) == 0
+    expect_file(src + b'.html', links_page(os.path.basename(src), link_item(b'http://', b'long/')))
+
+
+@case('safety', runners=('wine',))
+def a_hidden_page_stays_hidden(env):
+    _, page = favorites_and_desktop(env)
+    with open(page, 'wb') as f:
+        f.write(b'old')
+    env.attrib(page, '+h')
+    assert guarded_run(env, written=[page]) == 0
+    assert 'H' in env.attrib(page)

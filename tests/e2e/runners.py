@@ -86,11 +86,12 @@ class Env:
             return v
         return self.prog(v)
 
-    def run(self, tail=b'', ctrl=False, cwd=None, stop_after=None, stdout=None):
+    def run(self, tail=b'', ctrl=False, cwd=None, stop_after=None, stdout=None, stop_signal='INT', child=None):
         """The exit code, or None when the run was stopped after `stop_after` seconds (a user stopping
-        it).  `tail`: a list gives separate arguments (native); `stdout`: a file for the program's
-        standard output (native only; otherwise it goes to `output`, with standard error)."""
-        return self.runner.run(self, tail, ctrl, cwd or self.host(b'cwd'), stop_after, stdout)
+        it, with `stop_signal`).  `tail`: a list gives separate arguments (native); `stdout`: a file for
+        the program's standard output (native only; otherwise it goes to `output`, with standard error);
+        `child`: called in the new process before the program starts (native: limits, signals)."""
+        return self.runner.run(self, tail, ctrl, cwd or self.host(b'cwd'), stop_after, stdout, stop_signal, child)
 
     def start(self, tail=b''):
         """Starts a run in the background (native only): a handle for finish()."""
@@ -146,6 +147,10 @@ class Env:
     def short_path_of_wide(self, host_path):
         """The 8.3 form of a host path whose name the code page cannot hold (Wine only)."""
         return self.runner.short_path_of_wide(self, host_path)
+
+    def attrib(self, host_path, change=None):
+        """The attribute letters Windows shows for a file, after `change` ('+h', ...) if given (Wine only)."""
+        return self.runner.attrib(host_path, change)
 
     def profile_values(self, host_paths):
         return self.runner.profile_values(self, host_paths)
@@ -259,7 +264,7 @@ class NativeRunner:
                 environ[k] = v
         return environ
 
-    def run(self, env, tail, ctrl, cwd, stop_after=None, stdout=None):
+    def run(self, env, tail, ctrl, cwd, stop_after=None, stdout=None, stop_signal='INT', child=None):
         self.write_user_dirs(env)
         # GNU time measures the peak memory of the program alone (a child of
         # this script would start with the script's own pages counted).
@@ -269,12 +274,12 @@ class NativeRunner:
         argv = [b'/usr/bin/time', b'-q', b'-f', b'%M', b'-o', usage, env.program] + args
         with open(output, 'wb') as out, open(stdout or os.devnull, 'wb') as given:
             p = subprocess.Popen(argv, env=self.environ(env, ctrl), cwd=cwd, stdin=subprocess.DEVNULL,
-                                 stdout=given if stdout else out, stderr=out)
+                                 stdout=given if stdout else out, stderr=out, preexec_fn=child)
             try:
                 rc = p.wait(timeout=stop_after if stop_after is not None else 600)
             except subprocess.TimeoutExpired:
                 # Stopped as a user would stop it: an interrupt, to the program itself.
-                subprocess.run(['pkill', '-INT', '-P', str(p.pid)])
+                subprocess.run(['pkill', '-' + stop_signal, '-P', str(p.pid)])
                 p.wait(timeout=60)
                 rc = None
         env.output = read(output)
@@ -411,9 +416,9 @@ class WineRunner:
     def helper_run(self, env, lines, cwd):
         return self.wine(self.helper, self.script(env, lines), cwd=cwd)
 
-    def run(self, env, tail, ctrl, cwd, stop_after=None, stdout=None):
+    def run(self, env, tail, ctrl, cwd, stop_after=None, stdout=None, stop_signal='INT', child=None):
         assert not ctrl, 'the Ctrl key cannot be held under Wine here'
-        assert stdout is None, 'a GUI program has no standard output'
+        assert stdout is None and child is None, 'a GUI program has no standard output, nor POSIX limits'
         lines = []
         for name in SHELL_FOLDERS:
             v = env.folder_value(name)
@@ -450,6 +455,12 @@ class WineRunner:
         r = self.helper_run(env, [line.encode('utf-8')], env.root)
         assert r.returncode == 0, r.stderr
         return read(out)
+
+    def attrib(self, host_path, change):
+        path = self.wide_path(host_path)
+        if change:
+            self.wine('cmd', '/c', 'attrib', change, path)
+        return self.wine('cmd', '/c', 'attrib', path).stdout.split(b'Z:')[0].decode()
 
     def profile_values(self, env, host_paths):
         """What GetPrivateProfileStringA gives for [kobu] html (default DEFAULT) in each file."""

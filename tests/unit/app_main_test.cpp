@@ -103,6 +103,16 @@ const RunCase RUN_CASES[] = {
      none(),
      0,
      {{"tools/kobu.html", favorites_listed()}}},
+    {"Ctrl held, no Desktop value: the page beside the program is opened by its path",
+     [](World& w) {
+         one_favorite(w);
+         w.system.shell_folders.erase("Desktop");
+         w.system.control_down = true;
+     },
+     none(),
+     0,
+     {{"tools/kobu.html", favorites_listed()}},
+     true},
     {"no Favorites value: the Windows directory's favorites",
      [](World& w) {
          w.system.shell_folders.erase("Favorites");
@@ -300,6 +310,31 @@ const RunCase RUN_CASES[] = {
      none(),
      1,
      {}},
+    {"html= naming a shortcut of the tree being listed",
+     [](World& w) {
+         one_favorite(w);
+         configure(w, "[kobu]\nhtml=" + w.path("fav/News.url") + "\n");
+     },
+     none(),
+     1,
+     {}},
+    {"a links page linked to the program, whose path fits no buffer",
+     [](World& w) {
+         links_input(w);
+         w.system.link(w.path("in/links.txt.html"), *w.system.program);
+         w.system.program_path_lost = true;
+     },
+     at("in/links.txt"),
+     1,
+     {}},
+    {"an input someone keeps writing to is read as far as it was when opened",
+     [](World& w) {
+         links_input(w);
+         w.system.growing(w.path("in/links.txt"), "http://more/\n");
+     },
+     at("in/links.txt"),
+     0,
+     {{"in/links.txt", {}}, {"in/links.txt.html", links_listed()}}},
     {"html= naming the program itself",
      [](World& w) { configure(w, "[kobu]\nhtml=" + w.path("tools/kobu.exe") + "\n"); },
      none(),

@@ -88,6 +88,17 @@ const TreeCase TREE_CASES[] = {
          return section("Sub") + "<ul>\n" + item("http://s/", "s") + "</ul>\n" + section("up") + "</div>\n" +
                 section("parent") + "</div>\n" + "</div>\n" + section("self") + "</div>\n" + "</div>\n";
      }},
+    {"a folder whose identity cannot be taken is entered, but not through a link",
+     [](World& w) {
+         w.system.file(w.path("fav/Sub/s.url"), "URL=http://s/\n");
+         w.system.link(w.path("fav/link"), w.path("fav/Sub"));
+         w.system.no_identity(w.path("fav/Sub"));
+     },
+     "fav",
+     [](const World&) {
+         return section("Sub") + "<ul>\n" + item("http://s/", "s") + "</ul>\n</div>\n" + section("link") +
+                "</div>\n</div>\n";
+     }},
     {"shortcuts that cannot be read keep their item with an empty address",
      [](World& w) {
          w.system.file(w.path("fav/broken.url"), "URL=http://never-read/\n");

@@ -39,6 +39,7 @@ TEST(LineLinks, Cases) {
         {"http:/x ttp://x http//x", ""},
         {"xhttp://a", http("a")},
         {"httphttp://a", http("a")},
+        {"http://" + std::string(7000, '&'), http(std::string(7000, '&'))},  // more entities than the buffer holds
     };
     for (const auto& [line, expected] : cases) EXPECT_EQ(items(line), expected) << testing::PrintToString(line);
 }

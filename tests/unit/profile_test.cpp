@@ -96,6 +96,7 @@ TEST(UserDirsLookup, Rules) {
         {"XDG_DESKTOP_DIRS=\"/a\"\n", nullptr},
         {"XDG_DOWNLOAD_DIR=\"/a\"\n", nullptr},
         {"XDG_DESKTOP_DIR=\"/" + std::string(300, 'x') + "\"\n", nullptr},
+        {"XDG_DESKTOP_DIR=\"/a\"\nXDG_DESKTOP_DIR=\"/" + std::string(300, 'x') + "\"\n", nullptr},
         {"XDG_DESKTOP_DIR=\"\"\n", ""},
         {"", nullptr},
     };
