@@ -3,9 +3,10 @@
 // letter case, the first section of a name and the first key in it count,
 // blanks around names and values trimmed, one pair of quotes around a
 // value removed, lines beginning with ';' are comments, CR LF, LF or a lone
-// CR ends a line, a UTF-8 byte-order mark at the start is passed over.  A
-// section name runs to the line's last ']'; a key line without '=' is that
-// key without a value (the fallback).
+// CR ends a line, a byte-order mark at the start is passed over (the line
+// reader's work, which also turns UTF-16 into UTF-8).  A section name runs
+// to the line's last ']'; a key line without '=' is that key without a value
+// (the fallback).
 #pragma once
 
 #include <cstddef>
