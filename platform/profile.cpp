@@ -1,5 +1,13 @@
 #include "platform/profile.h"
 
+bool section_line(std::string_view line, std::string_view& name) {
+    line = trim_blanks(line);
+    const std::size_t close = starts_with(line, "[") ? line.rfind(']') : std::string_view::npos;
+    if (close == std::string_view::npos) return false;
+    name = trim_blanks(slice(line, 1, close - 1));
+    return true;
+}
+
 namespace {
 
 // One pair of surrounding quotes (double or single) removed.
@@ -20,11 +28,11 @@ struct Lookup {
     Step line(std::string_view text) {
         text = trim_blanks(text);
         if (text.empty() || text.front() == ';') return Step::go_on;
-        const std::size_t close = text.front() == '[' ? text.rfind(']') : std::string_view::npos;
-        if (close != std::string_view::npos) {
+        std::string_view name;
+        if (section_line(text, name)) {
             // Only the first section of the name counts.
             if (in_section) return Step::stop;
-            in_section = !seen_section && same_ignoring_case(trim_blanks(slice(text, 1, close - 1)), section);
+            in_section = !seen_section && same_ignoring_case(name, section);
             seen_section = seen_section || in_section;
             return Step::go_on;
         }

@@ -14,6 +14,10 @@
 
 #include "platform/streams.h"
 
+// The name of the section that `line` begins, blanks around it and the
+// line trimmed; false for a line that begins none.
+bool section_line(std::string_view line, std::string_view& name);
+
 // Writes the value of `key` in `section` (or `fallback` when the section or
 // key is absent, then `found`, if given, is false); false, with `out`
 // untouched, when that does not fit `cap`.

@@ -118,18 +118,31 @@ def is_utf8(read, continues):
         return False
 
 
+def as_address(text):
+    """UTF-8 as a browser sends it: every byte outside printable ASCII as %XX."""
+    return b''.join(bytes([c]) if 0x20 <= c < 0x7F else b'%%%02X' % c for c in text)
+
+
 def c_string(read):
     return read.split(b'\0', 1)[0]
 
 
 def shortcut_address(data):
-    for r in reads(decoded(data)[0]):
-        v = c_string(r)
+    text, encoding = decoded(data)
+    address, unicode_section = None, False
+    for r in reads(text):
+        v, line = c_string(r), c_string(r).strip()
+        if line.startswith(b'[') and b']' in line:
+            unicode_section = line[1:line.rindex(b']')].strip().lower() == b'internetshortcut.w'
+            continue
         if v.startswith(b'URL='):
-            if v.endswith(b'\n'):
-                v = v[:-1]
-            return v[4:]
-    return b''
+            v = v[4:-1] if v.endswith(b'\n') else v[4:]
+            if unicode_section and v.isascii() and v.decode('utf-7', 'replace'):
+                return as_address(v.decode('utf-7', 'replace').encode('utf-8'))
+            unicode_section = False
+            if address is None:
+                address = as_address(v) if encoding in ('utf-16-le', 'utf-16-be') else v
+    return address or b''
 
 
 def is_lead(b):
