@@ -1,13 +1,5 @@
 #include "platform/profile.h"
 
-bool section_line(std::string_view line, std::string_view& name) {
-    line = trim_blanks(line);
-    const std::size_t close = starts_with(line, "[") ? line.rfind(']') : std::string_view::npos;
-    if (close == std::string_view::npos) return false;
-    name = trim_blanks(slice(line, 1, close - 1));
-    return true;
-}
-
 namespace {
 
 // One pair of surrounding quotes (double or single) removed.

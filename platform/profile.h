@@ -16,7 +16,16 @@
 
 // The name of the section that `line` begins, blanks around it and the
 // line trimmed; false for a line that begins none.
-bool section_line(std::string_view line, std::string_view& name);
+inline bool section_line(std::string_view line, std::string_view& name) {
+    // Most lines begin no section: only their start is looked at.
+    std::size_t open = 0;
+    while (open < line.size() && is_blank(line[open])) ++open;
+    if (open == line.size() || line[open] != '[') return false;
+    const std::size_t close = line.rfind(']');  // only blanks lie before the '['
+    if (close == std::string_view::npos) return false;
+    name = trim_blanks(slice(line, open + 1, close - open - 1));
+    return true;
+}
 
 // Writes the value of `key` in `section` (or `fallback` when the section or
 // key is absent, then `found`, if given, is false); false, with `out`

@@ -27,6 +27,8 @@ int base64_value(unsigned c) {
 }  // namespace
 
 TextEncoding encoding_of_mark(std::string_view start, std::size_t& mark_length) {
+    mark_length = 0;
+    if (start.empty() || byte_at(start.data()) < 0xEF) return TextEncoding::bytes;  // most files
     struct Mark {
         std::string_view bytes;
         TextEncoding encoding;
@@ -38,7 +40,6 @@ TextEncoding encoding_of_mark(std::string_view start, std::size_t& mark_length) 
             return m.encoding;
         }
     }
-    mark_length = 0;
     return TextEncoding::bytes;
 }
 
