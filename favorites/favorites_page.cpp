@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/profile.h"
+#include "platform/utf.h"
 
 namespace {
 
@@ -195,14 +197,77 @@ int write_folder_tree(OutputStream& out, const char* folder) {
     return 0;
 }
 
+namespace {
+
+// The section in which Windows keeps a shortcut's address in Unicode, as
+// UTF-7, when the ANSI "URL=" line cannot hold it.
+constexpr std::string_view UNICODE_SECTION = "InternetShortcut.W";
+
+// Copies UTF-8 text into `url` as a browser sends an address: each byte of a
+// character beyond ASCII, and of a control character, as %XX.  What does not
+// fit is cut off before a whole character.
+void copy_as_address(char* url, std::size_t cap, std::string_view text) {
+    constexpr char HEX[] = "0123456789ABCDEF";
+    auto plain = [](unsigned char b) { return b >= 0x20 && b < 0x7F; };
+    if (cap == 0) return;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t k = 1;  // the bytes of this character
+        if (static_cast<unsigned char>(text[i]) >= 0xC0)
+            while (k < 4 && i + k < text.size() && (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80) ++k;
+        std::size_t need = 0;
+        for (std::size_t j = 0; j < k; ++j) need += plain(static_cast<unsigned char>(text[i + j])) ? 1 : 3;
+        if (need >= cap - n) break;
+        for (std::size_t j = 0; j < k; ++j) {
+            const auto b = static_cast<unsigned char>(text[i + j]);
+            if (plain(b)) {
+                url[n++] = static_cast<char>(b);
+            } else {
+                url[n++] = '%';
+                url[n++] = HEX[b >> 4];
+                url[n++] = HEX[b & 0xF];
+            }
+        }
+        i += k;
+    }
+    url[n] = '\0';
+}
+
+// The address of a Unicode section's "URL=" value; false for a value that
+// is no UTF-7 or gives no address.
+bool unicode_address(std::string_view utf7, char* url, std::size_t cap) {
+    char decoded[LINE_BUFFER];
+    std::size_t length = 0;
+    if (!utf7_to_utf8(utf7, decoded, sizeof decoded, length) || length == 0) return false;
+    copy_as_address(url, cap, std::string_view(decoded, length));
+    return true;
+}
+
+}  // namespace
+
 void scan_shortcut_lines(LineReader& reader, char* url, std::size_t cap) {
     copy_text_cut(url, cap, "");
+    bool have_url = false;
+    bool in_unicode_section = false;
     std::string_view line;
     while (reader.next_text(line)) {
+        std::string_view section;
+        if (section_line(line, section)) {
+            in_unicode_section = same_ignoring_case(section, UNICODE_SECTION);
+            continue;
+        }
         if (!starts_with(line, "URL=")) continue;
-        if (line.back() == '\n') line.remove_suffix(1);
-        copy_text_cut(url, cap, from(line, 4));
-        return;
+        std::string_view value = from(line, 4);
+        if (!value.empty() && value.back() == '\n') value.remove_suffix(1);
+        // The Unicode section's address wins; otherwise the first "URL=" line's.
+        if (in_unicode_section && unicode_address(value, url, cap)) return;
+        in_unicode_section = false;
+        if (have_url) continue;
+        have_url = true;
+        // Text read from UTF-16 is Unicode: its address goes as a browser sends it.
+        if (reader.encoding() == TextEncoding::utf16le || reader.encoding() == TextEncoding::utf16be)
+            copy_as_address(url, cap, value);
+        else copy_text_cut(url, cap, value);
     }
 }
 

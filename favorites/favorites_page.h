@@ -15,8 +15,10 @@ void write_favorites_foot(OutputStream& out);
 int write_folder_tree(OutputStream& out, const char* folder);
 
 // The address of the shortcut file at `path`: the rest of its first line
-// that begins with "URL=", or an empty text.  The result is a static buffer
-// that the next call overwrites.
+// that begins with "URL=", or an empty text; but the UTF-7 address of its
+// "[InternetShortcut.W]" section, where it has one, and with any character
+// beyond ASCII percent-encoded as UTF-8, as is that of a UTF-16 file.  The
+// result is a static buffer that the next call overwrites.
 const char* read_shortcut_url(const char* path);
 
 // The same for a shortcut file already open for reading, which it closes.

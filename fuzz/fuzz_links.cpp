@@ -1,5 +1,6 @@
 // The line reader and the links page.  Reads must fold CR LF and nothing
-// else, and be at most 5119 bytes, ending at a line feed unless full or last.
+// else (after a byte-order mark, and UTF-16 turned into UTF-8 as in one go),
+// and be at most 5119 bytes, ending at a line feed unless full or last.
 // The fast scan must list exactly what the plain search-and-copy algorithm
 // over C strings lists, the page must always be whole, and it must parse into
 // as many items as the scan found, none holding markup of its own.
@@ -7,6 +8,7 @@
 
 #include "fuzz_util.h"
 #include "links/links_page.h"
+#include "platform/utf.h"
 #include "sjis/sjis.h"
 
 namespace {
@@ -41,14 +43,30 @@ std::size_t parsed_items(const std::string& page) {
     return count;
 }
 
-// Search, cut out, copy the rest, search again: one pass per scheme.
-std::string reference_items(const std::string& read) {
+// What the reader hands out for the whole input: its mark passed over and
+// UTF-16 turned into UTF-8 in one go, then CR LF folded.
+std::string decoded(const std::string& input, TextEncoding& encoding) {
+    std::size_t mark = 0;
+    encoding = encoding_of_mark(input, mark);
+    std::string text = input.substr(mark);
+    if (encoding == TextEncoding::utf16le || encoding == TextEncoding::utf16be) {
+        std::string out((text.size() + 1) / 2 * 3, '\0');
+        std::size_t written = 0;
+        utf16_to_utf8(text.data(), text.size(), encoding == TextEncoding::utf16be, true, out.data(), written);
+        text = out.substr(0, written);
+    }
+    return fold_crlf(text);
+}
+
+// Search, cut out, copy the rest, search again: one pass per scheme, in a
+// UTF-8 read from every place, in any other only from character starts.
+std::string reference_items(const std::string& read, bool utf8) {
     std::string items;
     for (const char* scheme : {"http://", "https://"}) {
         static char line[LINE_BUFFER];
         std::strncpy(line, read.c_str(), sizeof line - 1);
         line[sizeof line - 1] = '\0';
-        while (const char* p = sjis_find_substring(line, scheme)) {
+        while (const char* p = utf8 ? std::strstr(line, scheme) : sjis_find_substring(line, scheme)) {
             std::string address(p + std::strlen(scheme));
             std::size_t n = 0;
             while (n < address.size() && is_address_byte(static_cast<unsigned char>(address[n]))) ++n;
@@ -71,7 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t step = data[0] == 0 ? input.size() + 1 : data[0];
     auto reads = reads_of(input, step);
 
+    TextEncoding encoding;
+    const std::string text = decoded(input, encoding);
     std::string joined;
+    std::vector<bool> utf8(reads.size());
     for (std::size_t i = 0; i < reads.size(); ++i) {
         const std::string& r = reads[i];
         FUZZ_CHECK(!r.empty() && r.size() <= LINE_MAX_BYTES);
@@ -79,10 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (i + 1 < reads.size()) FUZZ_CHECK(r.back() == '\n' || r.size() == LINE_MAX_BYTES);
         joined += r;
         std::string view(r.c_str());
-        std::string fast = written_by([&](OutputStream& out) { write_line_links(out, view); });
-        FUZZ_CHECK(fast == reference_items(view));
+        const ReadForm form{encoding != TextEncoding::bytes, i > 0 && reads[i - 1].back() != '\n'};
+        utf8[i] = form.utf8 || is_utf8(view, form.continues);
+        std::string fast = written_by([&](OutputStream& out) { write_line_links(out, view, form); });
+        FUZZ_CHECK(fast == reference_items(view, utf8[i]));
     }
-    FUZZ_CHECK(joined == fold_crlf(input));
+    FUZZ_CHECK(joined == text);
 
     // The whole page: its head and heading, every item, and its foot, always.
     MemorySource source{input, 0, step};
@@ -91,8 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string page = written_by([&](OutputStream& out) { write_links_page(out, reader, "in.txt"); });
     std::string items;
     std::size_t found = 0;
-    for (const std::string& r : reads) {
-        const std::string line_items = reference_items(std::string(r.c_str()));
+    for (std::size_t i = 0; i < reads.size(); ++i) {
+        const std::string line_items = reference_items(std::string(reads[i].c_str()), utf8[i]);
         for (std::size_t at = line_items.find("<li>"); at != std::string::npos; at = line_items.find("<li>", at + 1)) ++found;
         items += line_items;
     }

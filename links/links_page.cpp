@@ -136,8 +136,43 @@ struct Found {
 Found https_found[LINE_BUFFER / 9 + 1];
 constexpr SjisPattern HTTPS_PATTERN(HTTPS);
 
+// Whether a candidate begins a character of its read.  The two readings
+// differ only for a candidate right after a Shift_JIS lead byte, so only
+// then is the read looked at, once, to see whether it is UTF-8.
+class Alignment {
+public:
+    Alignment(std::string_view line, ReadForm form) : line_(line), continues_(form.continues), utf8_(form.utf8) {}
+
+    // Whether the pattern found at `pos` begins a character, `from` being a
+    // known character start at or before it.
+    bool starts_at(const char* from, const char* pos) {
+        if (pos == from || !sjis_is_lead_byte(static_cast<unsigned char>(pos[-1]))) return true;
+        return utf8() || sjis_is_char_start(from, pos);
+    }
+    bool utf8() {
+        if (utf8_ == 0) utf8_ = is_utf8(line_, continues_) ? 1 : -1;
+        return utf8_ > 0;
+    }
+
+private:
+    std::string_view line_;
+    bool continues_;
+    int utf8_;  // 1 UTF-8, -1 Shift_JIS, 0 not yet known
+};
+
+// True when `pattern` stands at `pos` of [from, end) and begins a character there.
+bool matches_at(Alignment& alignment, const char* from, const char* end, const char* pos, std::string_view pattern) {
+    return static_cast<std::size_t>(end - pos) >= pattern.size() &&
+           std::memcmp(pos, pattern.data(), pattern.size()) == 0 && alignment.starts_at(from, pos);
+}
+
+const char* find_plain(std::string_view text, std::string_view pattern) {
+    const std::size_t at = text.find(pattern);
+    return at == std::string_view::npos ? nullptr : text.data() + at;
+}
+
 // The items of a read's text (no NUL in it).
-void write_text_links(OutputStream& out, std::string_view line) {
+void write_text_links(OutputStream& out, std::string_view line, ReadForm form) {
     // Most reads hold no colon at all: one pass settles them.
     const char* colon = static_cast<const char*>(std::memchr(line.data(), ':', line.size()));
     if (colon == nullptr) return;
@@ -146,6 +181,7 @@ void write_text_links(OutputStream& out, std::string_view line) {
     // each finds what a search of its own from there would.
     const char* const begin = line.data();
     const char* const end = begin + line.size();
+    Alignment alignment(line, form);
     const char* http_from = begin;
     const char* https_from = begin;
     std::size_t https_count = 0;
@@ -153,13 +189,13 @@ void write_text_links(OutputStream& out, std::string_view line) {
     for (; colon != nullptr && colon < end;
          colon = static_cast<const char*>(std::memchr(colon + 1, ':', static_cast<std::size_t>(end - colon - 1)))) {
         bool amp = false;
-        if (!https_full && colon - https_from >= 5 && sjis_matches_at(https_from, end, colon - 5, HTTPS)) {
+        if (!https_full && colon - https_from >= 5 && matches_at(alignment, https_from, end, colon - 5, HTTPS)) {
             const char* address = colon + 3;
             const char* stop = address_end(address, end, amp);
             https_found[https_count++] = {address, static_cast<std::size_t>(stop - address), amp};
             https_from = stop;
             https_full = https_count == sizeof https_found / sizeof https_found[0];
-        } else if (colon - http_from >= 4 && sjis_matches_at(http_from, end, colon - 4, HTTP)) {
+        } else if (colon - http_from >= 4 && matches_at(alignment, http_from, end, colon - 4, HTTP)) {
             const char* address = colon + 3;
             const char* stop = address_end(address, end, amp);
             write_item<HttpItem>(out, std::string_view(address, static_cast<std::size_t>(stop - address)), amp);
@@ -169,7 +205,7 @@ void write_text_links(OutputStream& out, std::string_view line) {
     for (std::size_t i = 0; i < https_count; ++i)
         write_item<HttpsItem>(out, std::string_view(https_found[i].address, https_found[i].length), https_found[i].amp);
     for (std::string_view rest(https_from, static_cast<std::size_t>(end - https_from)); https_full;) {
-        const char* start = sjis_find_substring(rest, HTTPS_PATTERN);
+        const char* start = alignment.utf8() ? find_plain(rest, HTTPS) : sjis_find_substring(rest, HTTPS_PATTERN);
         if (start == nullptr) break;
         bool amp = false;
         const char* address = start + HTTPS.size();
@@ -181,13 +217,16 @@ void write_text_links(OutputStream& out, std::string_view line) {
 
 }  // namespace
 
-void write_line_links(OutputStream& out, std::string_view line) { write_text_links(out, up_to_nul(line)); }
+void write_line_links(OutputStream& out, std::string_view line, ReadForm form) {
+    write_text_links(out, up_to_nul(line), form);
+}
 
 void write_links_page(OutputStream& out, LineReader& reader, const char* input_path) {
     out.put(LINKS_HEAD);
     out.put({"<h1>", outside(input_path), HEADING_TAIL});
     std::string_view text;
-    while (reader.next_text(text)) write_text_links(out, text);
+    while (reader.next_text(text))
+        write_text_links(out, text, {reader.encoding() != TextEncoding::bytes, reader.continues_line()});
     out.put(LINKS_FOOT);
 }
 

@@ -17,9 +17,18 @@ constexpr bool is_address_byte(unsigned char c) {
     return true;
 }
 
+// How the bytes of one read are to be taken.  A read is UTF-8 when its file
+// says so, or when it is well-formed UTF-8 (allowing for a character cut at
+// either end of a long line's reads); any other is Shift_JIS, whose second
+// bytes never begin an address.
+struct ReadForm {
+    bool utf8 = false;       // the file is UTF-8 (a byte-order mark, or UTF-16 turned into it)
+    bool continues = false;  // the read goes on from one that ended without a line feed
+};
+
 // Writes the list items for one read of the input: its "http://" addresses
 // in order, then its "https://" ones.  The read ends at its first NUL.
-void write_line_links(OutputStream& out, std::string_view line);
+void write_line_links(OutputStream& out, std::string_view line, ReadForm form = {});
 
 // Writes the whole links page for the reads of `reader`, headed by `input_path`.
 void write_links_page(OutputStream& out, LineReader& reader, const char* input_path);

@@ -34,11 +34,13 @@ inline std::string_view from(std::string_view s, std::size_t pos) {
 inline std::string_view slice(std::string_view s, std::size_t pos, std::size_t n) { return head(from(s, pos), n); }
 inline bool starts_with(std::string_view s, std::string_view prefix) { return head(s, prefix.size()) == prefix; }
 
-// The text without the blanks (space, tab, CR, LF, VT, FF) around it.
+// Space, tab, CR, LF, VT or FF.
+inline bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The text without the blanks around it.
 inline std::string_view trim_blanks(std::string_view s) {
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
     return s;
 }
 

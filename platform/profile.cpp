@@ -2,8 +2,6 @@
 
 namespace {
 
-constexpr std::string_view UTF8_BOM = "\xEF\xBB\xBF";
-
 // One pair of surrounding quotes (double or single) removed.
 std::string_view unquoted(std::string_view v) {
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
@@ -22,11 +20,11 @@ struct Lookup {
     Step line(std::string_view text) {
         text = trim_blanks(text);
         if (text.empty() || text.front() == ';') return Step::go_on;
-        const std::size_t close = text.front() == '[' ? text.rfind(']') : std::string_view::npos;
-        if (close != std::string_view::npos) {
+        std::string_view name;
+        if (section_line(text, name)) {
             // Only the first section of the name counts.
             if (in_section) return Step::stop;
-            in_section = !seen_section && same_ignoring_case(trim_blanks(slice(text, 1, close - 1)), section);
+            in_section = !seen_section && same_ignoring_case(name, section);
             seen_section = seen_section || in_section;
             return Step::go_on;
         }
@@ -45,10 +43,7 @@ bool profile_lookup(LineReader& reader, std::string_view section, std::string_vi
                     char* out, std::size_t cap, bool* found_key) {
     Lookup lookup{section, key, {}};
     bool found = false;
-    bool first = true;
     for_each_text_line(reader, [&](std::string_view line) {
-        if (first && starts_with(line, UTF8_BOM)) line.remove_prefix(UTF8_BOM.size());
-        first = false;
         // A lone CR ends a line too.
         for (;;) {
             const std::size_t cr = line.find('\r');

@@ -34,15 +34,59 @@ void LineReader::fill() {
         pos_ = 0;
     }
     nul_from_ = static_cast<std::size_t>(-1);
-    while (!at_end_ && end_ < LINE_BUFFER) {
-        long n = source_(context_, buf_ + end_, cap_ - end_);
-        if (n <= 0) {
-            at_end_ = true;
-            failed_ = n < 0;
-            break;
-        }
-        end_ += static_cast<std::size_t>(n);
+    if (!started_) start();
+    while (!at_end_ && end_ - pos_ < LINE_BUFFER) utf16() ? read_utf16() : read_raw();
+}
+
+void LineReader::read_raw() {
+    long n = source_(context_, buf_ + end_, cap_ - end_);
+    if (n <= 0) {
+        at_end_ = true;
+        failed_ = n < 0;
+        return;
     }
+    end_ += static_cast<std::size_t>(n);
+}
+
+void LineReader::start() {
+    // The first bytes are read where UTF-16 could be turned in place (see
+    // read_utf16), up to the three a byte-order mark may take.
+    started_ = true;
+    pos_ = end_ = cap_ - cap_ / 3 * 2;
+    while (!at_end_ && end_ - pos_ < 3) read_raw();
+    std::size_t mark = 0;
+    encoding_ = encoding_of_mark(std::string_view(buf_ + pos_, end_ - pos_), mark);
+    pos_ += mark;
+    if (!utf16()) return;
+    const char* raw = buf_ + pos_;
+    const std::size_t size = end_ - pos_;
+    pos_ = end_ = 0;
+    decode(raw, size);
+}
+
+void LineReader::read_utf16() {
+    // The bytes go to the end of the storage, and their UTF-8 is laid down
+    // from end_ on: at most 3 bytes for every 2 read, so reading no more than
+    // two thirds of the free room keeps what is written behind what is still
+    // to be turned.
+    const std::size_t room = (cap_ - end_) / 3 * 2;
+    char* raw = buf_ + cap_ - room;
+    std::memcpy(raw, carry_, carry_len_);
+    long n = source_(context_, raw + carry_len_, room - carry_len_);
+    if (n <= 0) {
+        at_end_ = true;
+        failed_ = n < 0;
+    }
+    decode(raw, carry_len_ + (n > 0 ? static_cast<std::size_t>(n) : 0));
+}
+
+void LineReader::decode(const char* raw, std::size_t size) {
+    std::size_t written = 0;
+    const std::size_t used =
+        utf16_to_utf8(raw, size, encoding_ == TextEncoding::utf16be, at_end_, buf_ + end_, written);
+    end_ += written;
+    carry_len_ = size - used;
+    std::memcpy(carry_, raw + used, carry_len_);
 }
 
 bool LineReader::next(std::string_view& line) {
@@ -71,6 +115,8 @@ bool LineReader::next(std::string_view& line) {
     }
     pos_ += take;
     line = std::string_view(start, length);
+    continues_ = cut_;
+    cut_ = start[length - 1] != '\n';
     return true;
 }
 

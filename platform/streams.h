@@ -3,7 +3,8 @@
 // LineReader delivers a file as reads of at most 5119 bytes, each ending
 // after its line feed when one fits.  A CR LF pair arrives as a single line
 // feed, a lone CR arrives unchanged, and no byte value (NUL and Ctrl-Z
-// included) ends a read or the file.
+// included) ends a read or the file.  A byte-order mark at the start is
+// passed over, and a file in UTF-16 arrives as UTF-8, turned as it is read.
 //
 // OutputStream writes page text with each line feed as CR LF, buffered, and
 // remembers whether every byte reached the file.
@@ -16,6 +17,7 @@
 
 #include "platform/bytes.h"
 #include "platform/platform.h"
+#include "platform/utf.h"
 
 // Where a LineReader gets its bytes: the count read, 0 at the end, -1 on error.
 using ByteSource = long (*)(void* context, char* buffer, std::size_t size);
@@ -44,8 +46,20 @@ public:
     // True when the source reported an error (the reads then stop there).
     bool failed() const { return failed_; }
 
+    // The encoding the file's byte-order mark names, known from the first
+    // read on: text from a UTF-16 file arrives as UTF-8.
+    TextEncoding encoding() const { return encoding_; }
+    // True when the current read goes on from one that ended without a line
+    // feed (a line longer than one read).
+    bool continues_line() const { return continues_; }
+
 private:
     void fill();
+    void start();
+    void read_raw();
+    void read_utf16();
+    void decode(const char* raw, std::size_t size);
+    bool utf16() const { return encoding_ == TextEncoding::utf16le || encoding_ == TextEncoding::utf16be; }
 
     ByteSource source_;
     void* context_;
@@ -61,6 +75,12 @@ private:
     std::size_t nul_ = 0;                                  // ...and found the first one here (or end_)
     bool at_end_ = false;
     bool failed_ = false;
+    bool started_ = false;
+    TextEncoding encoding_ = TextEncoding::bytes;
+    char carry_[3];  // UTF-16 bytes read but not yet turned: half a unit, a high surrogate
+    std::size_t carry_len_ = 0;
+    bool cut_ = false;  // the current read ends without a line feed
+    bool continues_ = false;
 };
 
 // The text of a read as the program's byte strings see it: up to its first NUL.

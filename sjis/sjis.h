@@ -30,13 +30,6 @@ inline bool sjis_is_char_start(const char* begin, const char* pos) {
     return ((pos - p) & 1) == 0;
 }
 
-// True when `pattern` stands at `pos` of the NUL-free text [begin, end) and
-// `pos` begins one of its characters (`begin` being a character start).
-inline bool sjis_matches_at(const char* begin, const char* end, const char* pos, std::string_view pattern) {
-    return pos >= begin && static_cast<std::size_t>(end - pos) >= pattern.size() &&
-           std::memcmp(pos, pattern.data(), pattern.size()) == 0 && sjis_is_char_start(begin, pos);
-}
-
 // A pattern made ready for repeated searches: the byte that memchr or
 // strchr looks for is its rarest one in ordinary text (the ':' of
 // "http://"), so most of the text is passed over at their speed.  Constant

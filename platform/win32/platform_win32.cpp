@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "platform/profile.h"
 #include "platform/read_guard.h"
+#include "platform/utf.h"
 #include "platform/win32/unicode.h"
 
 namespace platform {
@@ -170,10 +171,9 @@ bool windows_directory(char* out, std::size_t cap) {
 
 namespace {
 
-// A kobu.txt saved as UTF-8 (as Notepad does since Windows 10 1903), with or
-// without a byte-order mark: the system's profile call would read its bytes
-// as ANSI.  It is read with the same rules, and the value converted to the
-// code page; a value the code page cannot hold counts as absent.
+// A kobu.txt saved as UTF-8 (as Notepad does since Windows 10 1903) would be
+// read as ANSI by the system's profile call.  Such a file is read with the
+// same rules, and its value converted to the code page.
 struct Bytes {
     const char* data;
     std::size_t size;
@@ -187,15 +187,39 @@ struct Bytes {
     }
 };
 
-bool is_utf8_text(const char* data, std::size_t size) {
-    if (size >= 3 && data[0] == '\xEF' && data[1] == '\xBB' && data[2] == '\xBF') return true;
-    bool high = false;
-    for (std::size_t i = 0; i < size && !high; ++i) high = static_cast<unsigned char>(data[i]) >= 0x80;
-    return high && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, data, static_cast<int>(size), nullptr, 0) > 0;
+bool holds_high_bytes(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
 }
 
-bool utf8_profile_string(const char* data, std::size_t size, const char* section, const char* key, const char* fallback,
-                         char* out, std::size_t cap) {
+// The UTF-8 text in the code page; false when the code page cannot hold it.
+bool utf8_to_ansi(const char* utf8, char (&ansi)[PATH_BUFFER]) {
+    wchar_t wide[WIDE_PATH];
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, WIDE_PATH) != 0 &&
+           win32::to_ansi(wide, ansi, sizeof ansi);
+}
+
+bool is_ansi_text(const char* text) {
+    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0) != 0;
+}
+
+// Whether the folder a path names its file in exists (the current folder,
+// or a root, for a path without one of its own).
+bool folder_of_exists(const char* path) {
+    const char* last = find_last_separator(path);
+    if (last == nullptr) return true;
+    const std::string_view folder(path, static_cast<std::size_t>(last - path));
+    char text[PATH_BUFFER];
+    return folder.empty() || folder.back() == ':' || (copy_text(text, folder) && entry_type(text) == EntryType::folder);
+}
+
+// The value in a file of UTF-8 text.  Without a byte-order mark the same
+// bytes may be ANSI that happens to be well-formed UTF-8 (half-width katakana
+// before a kanji often is): where both readings hold, the one whose folder
+// exists wins, the ANSI one, as Windows reads it, when both or neither do.
+bool utf8_profile_string(const char* data, std::size_t size, bool marked, const char* section, const char* key,
+                         const char* fallback, char* out, std::size_t cap) {
     Bytes bytes{data, size, 0};
     static char storage[2 * LINE_BUFFER];
     LineReader reader(&Bytes::read, &bytes, storage, sizeof storage);
@@ -203,12 +227,13 @@ bool utf8_profile_string(const char* data, std::size_t size, const char* section
     bool found = false;
     if (!profile_lookup(reader, section, key, "", value, sizeof value, &found) || !found)
         return copy_text(out, cap, text_of(fallback));
-    wchar_t wide[WIDE_PATH];
-    char ansi[PATH_BUFFER];
-    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, value, -1, wide, WIDE_PATH) == 0 ||
-        !win32::to_ansi(wide, ansi, sizeof ansi))
-        return copy_text(out, cap, text_of(fallback));
-    return copy_text(out, cap, text_of(ansi));
+    char from_utf8[PATH_BUFFER];
+    const bool as_utf8 = utf8_to_ansi(value, from_utf8);
+    const bool as_ansi = !marked && is_ansi_text(value);
+    if (as_utf8 && (!as_ansi || (folder_of_exists(from_utf8) && !folder_of_exists(value))))
+        return copy_text(out, cap, text_of(from_utf8));
+    // A value that neither reading holds counts as absent.
+    return copy_text(out, cap, text_of(as_ansi ? value : fallback));
 }
 
 }  // namespace
@@ -229,9 +254,12 @@ bool read_profile_string(const char* file, const char* section, const char* key,
             size += static_cast<std::size_t>(n);
         close_file(f);
     }
-    const bool utf16 =
-        size >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'));
-    if (!utf16 && is_utf8_text(text, size)) return utf8_profile_string(text, size, section, key, fallback, out, cap);
+    const std::string_view bytes(text, size);
+    std::size_t mark = 0;
+    const TextEncoding encoding = encoding_of_mark(bytes, mark);
+    if (encoding == TextEncoding::utf8 ||
+        (encoding == TextEncoding::bytes && holds_high_bytes(bytes) && is_utf8(bytes)))
+        return utf8_profile_string(text, size, encoding == TextEncoding::utf8, section, key, fallback, out, cap);
     // ANSI and UTF-16 files as Windows reads them.  One byte more than any
     // path: a value too long for `cap` is seen as such (the call cuts what
     // does not fit) rather than used cut short.

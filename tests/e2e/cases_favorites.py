@@ -72,6 +72,8 @@ SHORTCUT_LINES = [  # (file content, the address listed)
     (b'URL=http://a/?x=<b>&c\n', b'http://a/?x=<b>&c'),
     (b'URL=' + b'x' * 6000 + b'\n', b'x' * 5115),
     (b'', b''),
+    ('\ufeff[InternetShortcut]\r\nURL=http://u16/日本\r\n'.encode('utf-16-be'), b'http://u16/%E6%97%A5%E6%9C%AC'),
+    (b'URL=http://ko/??\r\n[InternetShortcut.W]\r\nURL=http://ko/+1VytbQ-\r\n', b'http://ko/%ED%95%9C%EA%B5%AD'),
 ]
 
 

@@ -71,6 +71,22 @@ def japanese_text_and_every_byte(env):
     expect_file(out, links_page(env.prog(src), items))
 
 
+JAPANESE_LINKS = ('詳細はこちらhttp://example.com/a\r\nリンク：https://example.org/ 「http://quote.example/」\r\n'
+                  '（http://docs.example/）と http://b.example/。\r\n')
+
+
+@case('text')
+def japanese_text_as_each_editor_saves_it(env):
+    items = (http(b'example.com/a') + http(b'quote.example/') + https(b'example.org/') + http(b'docs.example/') +
+             http(b'b.example/'))
+    for name, data in (('cp932', JAPANESE_LINKS.encode('cp932')), ('utf8', JAPANESE_LINKS.encode('utf-8')),
+                       ('utf8bom', JAPANESE_LINKS.encode('utf-8-sig')), ('utf16le', JAPANESE_LINKS.encode('utf-16')),
+                       ('utf16be', b'\xfe\xff' + JAPANESE_LINKS.encode('utf-16-be'))):
+        src, out = text_file(env, data, 'in', name + '.txt')
+        assert env.run(env.prog(src)) == 0 and text_links(data) == items, name
+        expect_file(out, links_page(env.prog(src), items), name)
+
+
 @case('text')
 def folder_argument_is_listed(env):
     _, page = favorites_and_desktop(env)

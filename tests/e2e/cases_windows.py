@@ -175,7 +175,14 @@ def kobu_txt_in_utf8_and_utf16(env):
         assert guarded_run(env, written=[target]) == 0, kind
         expect_file(target, expected_favorites(env, fav), kind)
         os.remove(target)
-    # A value the code page cannot hold counts as absent: the default page.
-    env.config(('[kobu]\r\nhtml=' + env.wide_path(env.host('Caf\u00e9.html')) + '\r\n').encode('utf-8'))
+    # Shift_JIS that is well-formed UTF-8 by chance (half-width katakana, then
+    # a kanji): read as Windows reads it, its folder being the one that exists.
+    mail = env.host('\uff92\uff70\uff99\u5199\u771f', 'kobu.html')  # ﾒｰﾙ写真
+    os.makedirs(os.path.dirname(mail))
+    env.config(('[kobu]\r\nhtml=' + env.wide_path(mail) + '\r\n').encode('cp932'))
+    assert guarded_run(env, written=[mail]) == 0
+    expect_file(mail, expected_favorites(env, fav))
+    # A UTF-8 value that neither the code page nor Shift_JIS holds counts as absent: the default page.
+    env.config(('[kobu]\r\nhtml=' + env.wide_path(env.host('\U0001f600.html')) + '\r\n').encode('utf-8'))
     assert guarded_run(env, written=[page]) == 0
     expect_file(page, expected_favorites(env, fav))

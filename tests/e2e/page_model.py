@@ -1,5 +1,6 @@
 """What the two pages must hold, built from their formats, and a model of
 the reading rules used to predict them from the files on disk."""
+import codecs
 import os
 import stat
 
@@ -96,18 +97,52 @@ def reads(data):
     return out
 
 
+def decoded(data):
+    """(text, encoding) the reader takes a file as: its byte-order mark passed over, UTF-16 as UTF-8."""
+    for mark, encoding in ((b'\xef\xbb\xbf', 'utf-8'), (b'\xff\xfe', 'utf-16-le'), (b'\xfe\xff', 'utf-16-be')):
+        if data.startswith(mark):
+            text = data[len(mark):]
+            return (text if encoding == 'utf-8' else text.decode(encoding, 'replace').encode('utf-8')), encoding
+    return data, None
+
+
+def is_utf8(read, continues):
+    """Well-formed UTF-8 but for a character cut at the end, or (continues) at the start."""
+    n = 0
+    while continues and n < min(3, len(read)) and read[n] & 0xC0 == 0x80:
+        n += 1
+    try:
+        codecs.getincrementaldecoder('utf-8')().decode(read[n:], final=False)
+        return True
+    except UnicodeDecodeError:
+        return False
+
+
+def as_address(text):
+    """UTF-8 as a browser sends it: every byte outside printable ASCII as %XX."""
+    return b''.join(bytes([c]) if 0x20 <= c < 0x7F else b'%%%02X' % c for c in text)
+
+
 def c_string(read):
     return read.split(b'\0', 1)[0]
 
 
 def shortcut_address(data):
-    for r in reads(data):
-        v = c_string(r)
+    text, encoding = decoded(data)
+    address, unicode_section = None, False
+    for r in reads(text):
+        v, line = c_string(r), c_string(r).strip()
+        if line.startswith(b'[') and b']' in line:
+            unicode_section = line[1:line.rindex(b']')].strip().lower() == b'internetshortcut.w'
+            continue
         if v.startswith(b'URL='):
-            if v.endswith(b'\n'):
-                v = v[:-1]
-            return v[4:]
-    return b''
+            v = v[4:-1] if v.endswith(b'\n') else v[4:]
+            if unicode_section and v.isascii() and v.decode('utf-7', 'replace'):
+                return as_address(v.decode('utf-7', 'replace').encode('utf-8'))
+            unicode_section = False
+            if address is None:
+                address = as_address(v) if encoding in ('utf-16-le', 'utf-16-be') else v
+    return address or b''
 
 
 def is_lead(b):
@@ -141,13 +176,13 @@ def is_address_byte(b):
     return 0x21 <= b <= 0x7E and b not in URL_DELIMITERS
 
 
-def line_addresses(line):
+def line_addresses(line, utf8=False):
     """(scheme, address) of every address of one read, in the order listed."""
     found = []
     for scheme in (b'http://', b'https://'):
         text = line
         while True:
-            p = find_substring(text, scheme)
+            p = text.find(scheme) if utf8 else find_substring(text, scheme)
             if p < 0:
                 break
             address = text[p + len(scheme):]
@@ -160,7 +195,12 @@ def line_addresses(line):
 
 
 def text_addresses(data):
-    return [a for r in reads(data) for a in line_addresses(c_string(r))]
+    text, encoding = decoded(data)
+    found, continues = [], False
+    for r in reads(text):
+        found += line_addresses(c_string(r), encoding is not None or is_utf8(c_string(r), continues))
+        continues = not r.endswith(b'\n')
+    return found
 
 
 def text_links(data):

@@ -317,6 +317,12 @@ TEST(ReadShortcutUrl, ReadsNoMoreThanTheStartOfAFile) {
     EXPECT_LE(w.system.bytes_read, 64u * 1024);
 }
 
+std::string utf16le(std::u16string_view text) {
+    std::string out;
+    for (char16_t c : text) out += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    return out;
+}
+
 TEST(ReadShortcutUrl, FirstUrlLineWithoutItsLineEnd) {
     const std::pair<std::string, std::string> cases[] = {
         {"[InternetShortcut]\r\nURL=http://a.example/\r\n", "http://a.example/"},
@@ -327,6 +333,11 @@ TEST(ReadShortcutUrl, FirstUrlLineWithoutItsLineEnd) {
         {std::string("URL=a\0b\n", 8), "a"},
         {"URL=" + std::string(6000, 'x') + "\n", std::string(5115, 'x')},
         {"", ""},
+        {"\xEF\xBB\xBFURL=http://marked/\n", "http://marked/"},
+        {utf16le(u"\uFEFF[InternetShortcut]\r\nURL=http://u16/\u65E5 \u00E9\r\n"), "http://u16/%E6%97%A5 %C3%A9"},
+        {"URL=http://ko/??\r\n[InternetShortcut.W]\r\nURL=http://ko/+1VytbQ-\r\n", "http://ko/%ED%95%9C%EA%B5%AD"},
+        {"[ internetshortcut.w ]\nURL=+AGg-ttp://w/\x7F\n[InternetShortcut]\nURL=http://a/\n", "http://w/%7F"},
+        {"URL=http://a/\n[InternetShortcut.W]\nURL=http://\x93\xFA/\n", "http://a/"},  // no UTF-7
     };
     World w(fake::Flavour::windows);
     for (const auto& [data, address] : cases) {

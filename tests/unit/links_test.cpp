@@ -8,8 +8,8 @@
 
 namespace {
 
-std::string items(const std::string& line) {
-    return written_by([&](OutputStream& out) { write_line_links(out, line); });
+std::string items(const std::string& line, ReadForm form = {}) {
+    return written_by([&](OutputStream& out) { write_line_links(out, line, form); });
 }
 
 std::string item(const std::string& scheme, const std::string& address) {
@@ -40,8 +40,18 @@ TEST(LineLinks, Cases) {
         {"xhttp://a", http("a")},
         {"httphttp://a", http("a")},
         {"http://" + std::string(7000, '&'), http(std::string(7000, '&'))},  // more entities than the buffer holds
+        // UTF-8: a last byte 0x80-0x9F of 「 or ： is no lead byte there.
+        {"\xE3\x80\x8Chttp://quote.example/\xE3\x80\x8D", http("quote.example/")},
+        {"\xE3\x83\xAA\xE3\x83\xB3\xE3\x82\xAF\xEF\xBC\x9Ahttps://example.org/", https("example.org/")},
+        {"\xE3\x80\x8Chttp://q/ \x83", ""},  // not UTF-8 as a whole: Shift_JIS
     };
     for (const auto& [line, expected] : cases) EXPECT_EQ(items(line), expected) << testing::PrintToString(line);
+}
+
+TEST(LineLinks, FormOfTheRead) {
+    EXPECT_EQ(items("\x83http://x\xFF", {true, false}), http("x"));  // the file is UTF-8
+    EXPECT_EQ(items("\x8Chttp://x", {false, true}), http("x"));      // the end of a character the last read cut
+    EXPECT_EQ(items("\x8Chttp://x", {false, false}), "");
 }
 
 // "&" is the one byte of the four that an address holds: it is written as

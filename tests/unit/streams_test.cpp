@@ -20,6 +20,8 @@ struct ReaderCase {
 
 TEST(LineReader, FoldsCrLfKeepsLoneCrAndEveryByte) {
     const std::string a5118(5118, 'a'), a5119(5119, 'a');
+    std::string kagi16, kagi8;  // 5000 × 「: 2 bytes each in UTF-16, 3 in UTF-8
+    for (int i = 0; i < 5000; ++i) kagi16 += "\x0C\x30", kagi8 += "\xE3\x80\x8C";
     const ReaderCase cases[] = {
         {"empty", "", {}},
         {"lf", "a\nb\n", {"a\n", "b\n"}},
@@ -43,6 +45,11 @@ TEST(LineReader, FoldsCrLfKeepsLoneCrAndEveryByte) {
         {"long line",
          std::string(12000, 'b'),
          {std::string(5119, 'b'), std::string(5119, 'b'), std::string(1762, 'b')}},
+        {"utf-8 mark passed over", "\xEF\xBB\xBF" "a\r\n", {"a\n"}},
+        {"utf-16le", std::string("\xFF\xFE" "a\0\r\0\n\0\x0C\x30\r\0", 12), {"a\n", "\xE3\x80\x8C\r"}},
+        {"utf-16be", std::string("\xFE\xFF\0a\0\n\xD8\x3D\xDE\x00", 10), {"a\n", "\xF0\x9F\x98\x80"}},
+        {"utf-16 long line", "\xFF\xFE" + kagi16, {kagi8.substr(0, 5119), kagi8.substr(5119, 5119), kagi8.substr(10238)}},
+        {"utf-16 odd end", std::string("\xFF\xFE" "a\0b", 5), {"a\xEF\xBF\xBD"}},
     };
     for (const auto& c : cases) {
         // Delivering the bytes in pieces of any size must not change the reads.

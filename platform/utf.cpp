@@ -1,0 +1,218 @@
+#include "platform/utf.h"
+
+#include <cstring>
+
+#include "platform/bytes.h"
+
+namespace {
+
+inline unsigned byte_at(const char* p) { return static_cast<unsigned char>(*p); }
+
+bool is_high_surrogate(std::uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool is_low_surrogate(std::uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+std::uint32_t paired(std::uint32_t high, std::uint32_t low) {
+    return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+}
+
+// The value of a base64 digit, or -1.
+int base64_value(unsigned c) {
+    if (c >= 'A' && c <= 'Z') return static_cast<int>(c - 'A');
+    if (c >= 'a' && c <= 'z') return static_cast<int>(c - 'a' + 26);
+    if (c >= '0' && c <= '9') return static_cast<int>(c - '0' + 52);
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+}
+
+}  // namespace
+
+TextEncoding encoding_of_mark(std::string_view start, std::size_t& mark_length) {
+    mark_length = 0;
+    if (start.empty() || byte_at(start.data()) < 0xEF) return TextEncoding::bytes;  // most files
+    struct Mark {
+        std::string_view bytes;
+        TextEncoding encoding;
+    };
+    for (const Mark& m : {Mark{"\xEF\xBB\xBF", TextEncoding::utf8}, Mark{"\xFF\xFE", TextEncoding::utf16le},
+                          Mark{"\xFE\xFF", TextEncoding::utf16be}}) {
+        if (starts_with(start, m.bytes)) {
+            mark_length = m.bytes.size();
+            return m.encoding;
+        }
+    }
+    return TextEncoding::bytes;
+}
+
+std::uint32_t utf8_next(const char*& p, const char* end) {
+    const unsigned c = byte_at(p);
+    if (c < 0x80) {
+        ++p;
+        return c;
+    }
+    // The continuation bytes that may follow: the first one's range rules
+    // out overlong forms, surrogates and values above U+10FFFF.
+    std::size_t more;
+    std::uint32_t value;
+    unsigned low = 0x80, high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        more = 1;
+        value = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        more = 2;
+        value = c & 0x0F;
+        if (c == 0xE0) low = 0xA0;
+        if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        more = 3;
+        value = c & 0x07;
+        if (c == 0xF0) low = 0x90;
+        if (c == 0xF4) high = 0x8F;
+    } else {
+        ++p;
+        return UTF8_INVALID;
+    }
+    const char* q = p + 1;
+    for (std::size_t i = 0; i < more; ++i, ++q) {
+        if (q == end) {
+            p = end;
+            return UTF8_INCOMPLETE;
+        }
+        const unsigned t = byte_at(q);
+        if (t < low || t > high) {
+            ++p;
+            return UTF8_INVALID;
+        }
+        low = 0x80;
+        high = 0xBF;
+        value = value << 6 | (t & 0x3F);
+    }
+    p = q;
+    return value;
+}
+
+bool is_utf8(std::string_view text, bool continues) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    for (int i = 0; continues && i < 3 && p != end && (byte_at(p) & 0xC0) == 0x80; ++i) ++p;
+    while (p != end) {
+        // Eight ASCII bytes a step: most text is mostly ASCII.
+        std::uint64_t eight;
+        while (end - p >= 8 && (std::memcpy(&eight, p, 8), (eight & 0x8080808080808080u) == 0)) p += 8;
+        if (p == end) break;
+        if (utf8_next(p, end) == UTF8_INVALID) return false;
+    }
+    return true;
+}
+
+char* put_utf8(std::uint32_t c, char* out) {
+    auto put = [&out](std::uint32_t b) { *out++ = static_cast<char>(b); };
+    if (c < 0x80) {
+        put(c);
+    } else if (c < 0x800) {
+        put(0xC0 | c >> 6);
+        put(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        put(0xE0 | c >> 12);
+        put(0x80 | (c >> 6 & 0x3F));
+        put(0x80 | (c & 0x3F));
+    } else {
+        put(0xF0 | c >> 18);
+        put(0x80 | (c >> 12 & 0x3F));
+        put(0x80 | (c >> 6 & 0x3F));
+        put(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+std::size_t utf16_to_utf8(const char* in, std::size_t size, bool big_endian, bool last, char* out,
+                          std::size_t& written) {
+    auto unit_at = [&](std::size_t i) -> std::uint32_t {
+        const std::uint32_t first = byte_at(in + i), second = byte_at(in + i + 1);
+        return big_endian ? first << 8 | second : second << 8 | first;
+    };
+    char* o = out;
+    std::size_t i = 0;
+    while (i + 2 <= size) {
+        std::uint32_t u = unit_at(i);
+        if (is_high_surrogate(u)) {
+            if (i + 4 <= size && is_low_surrogate(unit_at(i + 2))) {
+                o = put_utf8(paired(u, unit_at(i + 2)), o);
+                i += 4;
+                continue;
+            }
+            if (i + 4 > size && !last) break;  // its low half may come with the next bytes
+            u = REPLACEMENT_CHARACTER;
+        } else if (is_low_surrogate(u)) {
+            u = REPLACEMENT_CHARACTER;
+        }
+        o = put_utf8(u, o);
+        i += 2;
+    }
+    if (last && i < size) {  // half a unit at the very end
+        o = put_utf8(REPLACEMENT_CHARACTER, o);
+        i = size;
+    }
+    written = static_cast<std::size_t>(o - out);
+    return i;
+}
+
+bool utf7_to_utf8(std::string_view text, char* out, std::size_t cap, std::size_t& length) {
+    std::size_t n = 0;
+    auto put = [&](std::uint32_t c) {
+        char bytes[4];
+        const std::size_t k = static_cast<std::size_t>(put_utf8(c, bytes) - bytes);
+        if (cap - n < k) return false;
+        std::memcpy(out + n, bytes, k);
+        n += k;
+        return true;
+    };
+    std::uint32_t high = 0;  // a high surrogate waiting for its low half
+    auto unit = [&](std::uint32_t u) {
+        if (high != 0) {
+            const std::uint32_t h = high;
+            high = 0;
+            if (is_low_surrogate(u)) return put(paired(h, u));
+            if (!put(REPLACEMENT_CHARACTER)) return false;
+        }
+        if (is_high_surrogate(u)) {
+            high = u;
+            return true;
+        }
+        return put(is_low_surrogate(u) ? REPLACEMENT_CHARACTER : u);
+    };
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const unsigned c = byte_at(text.data() + i);
+        if (c >= 0x80) return false;
+        ++i;
+        if (c != '+') {
+            if (!put(c)) return false;
+            continue;
+        }
+        if (i < text.size() && text[i] == '-') {  // "+-" stands for '+'
+            if (!put('+')) return false;
+            ++i;
+            continue;
+        }
+        // Base64 digits, 16 bits a unit, up to the first byte that is none;
+        // a '-' there only ends the run.
+        std::uint32_t bits = 0;
+        int count = 0;
+        for (int v; i < text.size() && (v = base64_value(byte_at(text.data() + i))) >= 0; ++i) {
+            bits = bits << 6 | static_cast<std::uint32_t>(v);
+            count += 6;
+            if (count >= 16) {
+                count -= 16;
+                if (!unit(bits >> count & 0xFFFF)) return false;
+            }
+            bits &= (1u << count) - 1;
+        }
+        if (high != 0) {
+            high = 0;
+            if (!put(REPLACEMENT_CHARACTER)) return false;
+        }
+        if (i < text.size() && text[i] == '-') ++i;
+    }
+    length = n;
+    return true;
+}
