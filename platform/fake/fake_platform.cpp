@@ -406,8 +406,11 @@ bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry&
         consider(".", "", true, dir, false);
         consider("..", "", true, dir->parent != nullptr ? dir->parent : dir, false);
     }
+    const std::size_t first = windows() ? s->entries.size() : 0;  // Windows: the dots first
     for (const auto& c : dir->children)
         consider(c->name, c->alias, c->faithful, target_of(c.get()), c->kind == fake::LINK);
+    std::stable_sort(s->entries.begin() + static_cast<std::ptrdiff_t>(first), s->entries.end(),
+                     [](const FolderEntry& a, const FolderEntry& b) { return compare_names(a.name, b.name) < 0; });
     if (s->entries.empty()) {
         delete s;
         return false;

@@ -8,6 +8,8 @@
 //     other than a drive root return "." and ".." first.
 //   POSIX flavour: "/" separates, a name is found as spelled first and
 //     otherwise without regard to letter case, as the POSIX stand-in does.
+//   Both return a folder's entries in name order, as NTFS and the POSIX
+//   stand-in do.
 //
 // Faults can be injected: a read error after some bytes of a file, a disk
 // that fills up, files that cannot be replaced.  Paths given to the set-up

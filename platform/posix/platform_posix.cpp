@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -84,30 +85,36 @@ std::uint32_t file_attributes(const char* path) {
 
 namespace {
 
-// Folder listings, kept so that the second search of a folder (the folder
-// writer lists its shortcuts, then its subfolders) replays the first one's
-// entries instead of reading the folder again.  Listings are kept as a stack
-// in a fixed arena, as searches nest: the listing of a folder stays while its
-// subfolders are walked, each of their listings above it.  A listing that
-// does not fit is not kept, and its folder is simply read again.
+// Folder listings.  The first search of a folder reads it whole into a fixed
+// arena and sorts its names in the order NTFS keeps them, so that a tree
+// gives the same page however it was made or copied; the second search of
+// the same folder (the folder writer lists its shortcuts, then its
+// subfolders) replays that listing instead of reading the folder again.
+// Listings are kept as a stack, as searches nest: the listing of a folder
+// stays while its subfolders are walked, each of their listings above it.
+// A folder whose listing does not fit what is left of the arena is read as
+// the file system hands it out, unsorted, once for each search.
 //
-// A listing: a header, the folder's path and NUL, then entries, each a flags
-// byte and the name and NUL; a 0 flags byte ends a whole listing.
+// A listing: a header, the folder's path and NUL, its entries (each a flags
+// byte, the name and NUL), then the entries' offsets in name order.
 struct ListingHeader {
     std::size_t below;  // the listing under this one, or NO_LISTING
-    DIR* dir;           // the folder, kept open while its listing is: its subfolders open relative to it
-    char state;         // RECORDING, KEPT (read whole, its search ended) or REPLAYING
+    DIR* dir;           // the folder, kept open with its listing: its entries open relative to it
+    std::size_t order;  // where the offsets begin
+    std::size_t count;
+    char state;  // FIRST (its first search going on), KEPT (ended, for a second) or REPLAYING
 };
 constexpr std::size_t NO_LISTING = SIZE_MAX;
-constexpr char RECORDING = 'w', KEPT = 'k', REPLAYING = 'r';
+constexpr char FIRST = 'f', KEPT = 'k', REPLAYING = 'r';
 constexpr unsigned char ENTRY = 1, IS_DIR = 2, IS_FILE = 4, IS_LINK = 8;
 
-alignas(ListingHeader) char arena[1 << 18];
+alignas(ListingHeader) char arena[1 << 20];
 std::size_t arena_top = 0;  // end of the listings
 std::size_t top_listing = NO_LISTING;
 
 ListingHeader& header(std::size_t listing) { return *reinterpret_cast<ListingHeader*>(arena + listing); }
 const char* folder_of(std::size_t listing) { return arena + listing + sizeof(ListingHeader); }
+std::uint32_t* order_of(std::size_t listing) { return reinterpret_cast<std::uint32_t*>(arena + header(listing).order); }
 
 void pop_listing() {
     if (header(top_listing).dir != nullptr) closedir(header(top_listing).dir);
@@ -116,11 +123,10 @@ void pop_listing() {
 }
 
 // Where `path` may be found relative to a folder still open: when it is an
-// entry of the folder whose listing is being replayed, that folder and the
+// entry of the folder whose listing is being searched, that folder and the
 // entry's name; otherwise the current folder and the whole path.
 int relative_to_open_folder(const char*& path) {
-    if (top_listing == NO_LISTING || header(top_listing).state != REPLAYING || header(top_listing).dir == nullptr)
-        return AT_FDCWD;
+    if (top_listing == NO_LISTING || header(top_listing).state == KEPT) return AT_FDCWD;
     const std::string_view folder = folder_of(top_listing);
     const std::string_view p = path;
     if (p.size() <= folder.size() + 1 || !starts_with(p, folder) || p[folder.size()] != '/') return AT_FDCWD;
@@ -128,10 +134,6 @@ int relative_to_open_folder(const char*& path) {
     if (std::strchr(name, '/') != nullptr) return AT_FDCWD;
     path = name;
     return dirfd(header(top_listing).dir);
-}
-
-bool is_replay(const FolderSearch& search) {
-    return search.handle >= static_cast<void*>(arena) && search.handle < static_cast<void*>(arena + sizeof arena);
 }
 
 // The flags of a directory entry: links followed for the folder and file
@@ -162,44 +164,68 @@ bool describe(std::string_view name, unsigned char flags, FolderEntry& entry) {
     return true;
 }
 
-// Adds an entry to the listing being recorded; one that no longer fits
-// drops it.
-void record(FolderSearch& search, std::string_view name, unsigned char flags) {
-    if (arena_top + name.size() + 3 > sizeof arena) {
-        pop_listing();
-        search.listing = NO_LISTING;
-        return;
+std::size_t aligned(std::size_t at, std::size_t to) { return (at + to - 1) / to * to; }
+
+// Reads the open folder whole, in one pass, into a new listing on top of the
+// stack and puts its names in order; false, with nothing kept and the folder
+// rewound, when the listing does not fit.
+bool list_folder(DIR* dir, std::string_view folder) {
+    const std::size_t listing = aligned(arena_top, alignof(ListingHeader));
+    std::size_t end = listing + sizeof(ListingHeader) + folder.size() + 1;
+    if (end > sizeof arena) return false;
+    std::memcpy(arena + listing + sizeof(ListingHeader), folder.data(), folder.size());
+    arena[end - 1] = '\0';
+    const std::size_t first = end;
+    std::size_t count = 0;
+    while (const dirent* d = readdir(dir)) {
+        const std::string_view name = d->d_name;
+        // Room for the entry and, after all of them, every offset.
+        if (end + name.size() + 2 + alignof(std::uint32_t) + sizeof(std::uint32_t) * (count + 1) > sizeof arena) {
+            rewinddir(dir);
+            return false;
+        }
+        arena[end++] = static_cast<char>(flags_of(dir, d));
+        std::memcpy(arena + end, name.data(), name.size() + 1);
+        end += name.size() + 1;
+        ++count;
     }
-    arena[arena_top++] = static_cast<char>(flags);
-    std::memcpy(arena + arena_top, name.data(), name.size());
-    arena_top += name.size();
-    arena[arena_top++] = '\0';
+    const std::size_t order = aligned(end, alignof(std::uint32_t));
+    auto* offsets = reinterpret_cast<std::uint32_t*>(arena + order);
+    for (std::size_t i = 0, at = first; i < count; ++i, at += std::strlen(arena + at + 1) + 2)
+        offsets[i] = static_cast<std::uint32_t>(at);
+    std::sort(offsets, offsets + count,
+              [](std::uint32_t a, std::uint32_t b) { return compare_names(arena + a + 1, arena + b + 1) < 0; });
+    header(listing) = {top_listing, dir, order, count, FIRST};
+    arena_top = order + sizeof(std::uint32_t) * count;
+    top_listing = listing;
+    return true;
 }
 
 bool next_match(FolderSearch& search, FolderEntry& entry) {
-    if (is_replay(search)) {
-        const char* at = static_cast<const char*>(search.handle);
-        while (*at != '\0') {
-            const auto flags = static_cast<unsigned char>(*at);
-            const std::string_view name = at + 1;
-            at += name.size() + 2;
-            search.handle = const_cast<char*>(at);
-            if (wildcard_match(search.wildcard, name) && describe(name, flags, entry)) return true;
+    if (search.listing != NO_LISTING) {
+        const std::uint32_t* at = static_cast<const std::uint32_t*>(search.handle);
+        const std::uint32_t* const end = order_of(search.listing) + header(search.listing).count;
+        while (at != end) {
+            const char* e = arena + *at++;
+            const std::string_view name = e + 1;
+            search.handle = const_cast<std::uint32_t*>(at);
+            if (wildcard_match(search.wildcard, name) && describe(name, static_cast<unsigned char>(*e), entry))
+                return true;
         }
         return false;
     }
     DIR* dir = static_cast<DIR*>(search.handle);
-    while (const dirent* d = readdir(dir)) {
-        const unsigned char flags = flags_of(dir, d);
-        if (search.listing != NO_LISTING) record(search, d->d_name, flags);
-        if (wildcard_match(search.wildcard, d->d_name) && describe(d->d_name, flags, entry)) return true;
-    }
-    if (search.listing != NO_LISTING) {  // the whole folder was read: kept for a second search
-        arena[arena_top++] = '\0';
-        header(search.listing).state = KEPT;
-        header(search.listing).dir = dir;  // it stays open with the listing
-        search.listing = NO_LISTING;
-    }
+    while (const dirent* d = readdir(dir))
+        if (wildcard_match(search.wildcard, d->d_name) && describe(d->d_name, flags_of(dir, d), entry)) return true;
+    return false;
+}
+
+// Starts a search over a listing.
+bool search_listing(FolderSearch& search, std::size_t listing, FolderEntry& entry) {
+    search.listing = listing;
+    search.handle = order_of(listing);
+    if (next_match(search, entry)) return true;
+    end_folder_search(search);
     return false;
 }
 
@@ -220,11 +246,7 @@ bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry&
     if (top_listing != NO_LISTING && header(top_listing).state == KEPT) {
         if (std::strcmp(folder_of(top_listing), search.folder) == 0) {
             header(top_listing).state = REPLAYING;
-            search.listing = top_listing;
-            search.handle = arena + top_listing + sizeof(ListingHeader) + folder.size() + 1;
-            if (next_match(search, entry)) return true;
-            end_folder_search(search);
-            return false;
+            return search_listing(search, top_listing, entry);
         }
         pop_listing();
     }
@@ -236,17 +258,8 @@ bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry&
         if (fd >= 0) close(fd);
         return false;
     }
-    search.handle = dir;
-    const bool recording = top_listing == NO_LISTING || header(top_listing).state == REPLAYING;
-    if (recording && arena_top + sizeof(ListingHeader) + folder.size() + 2 <= sizeof arena) {
-        const std::size_t listing =
-            (arena_top + alignof(ListingHeader) - 1) / alignof(ListingHeader) * alignof(ListingHeader);
-        header(listing) = {top_listing, nullptr, RECORDING};
-        std::memcpy(arena + listing + sizeof(ListingHeader), folder.data(), folder.size());
-        arena[listing + sizeof(ListingHeader) + folder.size()] = '\0';
-        arena_top = listing + sizeof(ListingHeader) + folder.size() + 1;
-        top_listing = search.listing = listing;
-    }
+    if (list_folder(dir, folder)) return search_listing(search, top_listing, entry);
+    search.handle = dir;  // too large to keep: read as it comes
     if (next_match(search, entry)) return true;
     end_folder_search(search);
     return false;
@@ -258,13 +271,15 @@ bool next_folder_entry(FolderSearch& search, FolderEntry& entry) {
 
 void end_folder_search(FolderSearch& search) {
     if (search.handle == nullptr) return;
-    if (is_replay(search)) {
-        if (search.listing == top_listing) pop_listing();  // a folder's second search is its last
+    if (search.listing != NO_LISTING) {
+        // Listings above this one were kept for second searches that never came.
+        while (top_listing != NO_LISTING && top_listing > search.listing) pop_listing();
+        if (top_listing == search.listing) {
+            if (header(top_listing).state == FIRST) header(top_listing).state = KEPT;  // for its second search
+            else pop_listing();  // a folder's second search is its last
+        }
     } else {
-        if (search.listing != NO_LISTING && search.listing == top_listing) pop_listing();  // ended early: not kept
-        // A folder read whole stays open with its kept listing.
-        const bool kept = top_listing != NO_LISTING && header(top_listing).dir == search.handle;
-        if (!kept) closedir(static_cast<DIR*>(search.handle));
+        closedir(static_cast<DIR*>(search.handle));
     }
     search.handle = nullptr;
     search.listing = NO_LISTING;
@@ -272,11 +287,12 @@ void end_folder_search(FolderSearch& search) {
 
 FileHandle open_found_file(FolderSearch& search, const FolderEntry& entry, const char* path) {
     if (!entry.is_file) return NO_FILE;
-    if (is_replay(search) || search.handle == nullptr) return open_for_reading(path);
+    DIR* dir = search.listing != NO_LISTING ? header(search.listing).dir : static_cast<DIR*>(search.handle);
+    if (dir == nullptr) return open_for_reading(path);
     // Relative to the open folder, and without a stat: the folder said the
     // entry is a regular file.  Non-blocking all the same, should it have
     // become a FIFO since.
-    int fd = openat(dirfd(static_cast<DIR*>(search.handle)), entry.name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = openat(dirfd(dir), entry.name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     return fd >= 0 ? fd : NO_FILE;
 }
 

@@ -1,5 +1,6 @@
 """Favorites page cases: the program started with no argument or a folder."""
 import os
+import re
 import shutil
 
 from case_table import case, expect_file, favorites_and_desktop
@@ -40,6 +41,42 @@ def nested_tree(env):
     text = read(page)
     assert b'<li><a href="http://upper-case-extension/">News</a></li>' in text
     assert b'not-a-shortcut' not in text
+
+
+NAMES = ['beta', '10', 'a-b', 'zeta', '9', '_x', 'B2', 'Gamma', 'Alpha']
+
+
+@case('favorites', runners=('native',))
+def entries_in_name_order_however_made(env):
+    # A tree made in two orders gives one page, in the order NTFS keeps names.
+    _, page = favorites_and_desktop(env)
+    pages = []
+    for tree, names in (('one', NAMES), ('two', NAMES[::-1])):
+        for n in names:
+            env.write(tree, n + '.url', b'URL=http://' + n.encode() + b'/\n')
+            env.mkdir(tree, 'in ' + n)
+        assert env.run(env.prog(env.host(tree))) == 0
+        pages.append(read(page).replace(env.prog(env.host(tree)), b'TREE'))
+    ordered = [n.encode() for n in ('10', '9', 'a-b', 'Alpha', 'B2', 'beta', 'Gamma', 'zeta', '_x')]
+    assert pages[0] == pages[1]
+    assert re.findall(rb'">([^<]*)</a>', pages[0]) == ordered
+    assert re.findall(rb'"dir">in ([^<]*)</span>', pages[0]) == ordered
+
+
+@case('favorites', runners=('native',))
+def a_folder_too_large_to_sort_is_listed_whole(env):
+    # Names of more than the megabyte a run keeps listings in: listed as the
+    # file system gives them, every one once, the sorted subfolder beside it.
+    fav, page = favorites_and_desktop(env)
+    names = [b'%04d' % i + b'x' * 196 for i in range(5300)]
+    for n in names:
+        env.write('fav', n + b'.url', b'URL=http://' + n[:4] + b'/\n')
+    for n in NAMES:
+        env.write('fav', 'Sub', n + '.url', b'URL=http://sub/\n')
+    assert env.run() == 0
+    text = read(page)
+    assert sorted(re.findall(rb'">(\d{4}x+)</a>', text)) == names
+    assert re.findall(rb'http://sub/">([^<]*)</a>', text) == sorted((n.encode() for n in NAMES), key=bytes.upper)
 
 
 @case('favorites')
