@@ -48,10 +48,25 @@ std::string_view unquoted(std::string_view tail) {
     return tail;
 }
 
-// Turns the tail into the resolved argument (left empty when it names nothing).
+// Tells the user why the run cannot go on; false.
+bool refuse(const char* path, const char* cause) {
+    platform::report(path, cause);
+    return false;
+}
+
+// Turns the tail into the resolved argument; when it names nothing the
+// argument stays empty, and the user is told what is listed instead.
 void resolve_argument(const char* tail, char (&resolved)[PATH_BUFFER]) {
+    const std::string_view given = unquoted(text_of(tail));
     char argument[PATH_BUFFER];
-    if (copy_text(argument, unquoted(text_of(tail)))) expand_long_path(argument, resolved, PATH_BUFFER);
+    const bool fits = copy_text(argument, given);
+    if (given.empty() || (fits && expand_long_path(argument, resolved, PATH_BUFFER))) return;
+    const char* last = fits ? platform::find_last_separator(argument) : nullptr;
+    platform::report(tail, !fits ? "longer than 259 bytes; listing the Favorites folder"
+                           : last != nullptr && last[1] == '\0' ? "ends in a separator; listing the Favorites folder"
+                           : platform::entry_type(argument) == platform::EntryType::none
+                               ? "no such file or folder; listing the Favorites folder"
+                               : "has no long form of at most 259 bytes; listing the Favorites folder");
 }
 
 bool names_a_file(const char* resolved) {
@@ -61,25 +76,53 @@ bool names_a_file(const char* resolved) {
 // Text mode: the links page beside the input, named after it.
 bool write_links_page_of(const char* input) {
     char links_page[PATH_BUFFER];
-    return concat_text(links_page, {input, ".html"}) && extract_links(input, links_page) == 0;
+    if (!concat_text(links_page, {input, ".html"}))
+        return refuse(input, "its links page name would be longer than 259 bytes");
+    return extract_links(input, links_page) == 0;
 }
 
-// Where the favorites page goes: the Desktop, else the program's folder;
-// kobu.txt beside the program (its path goes to `configuration`) may name
-// another path.  A path that would not
-// fit is refused, never cut short.
+// The folder of a page that has no Desktop folder to go to: where the
+// system keeps a home (POSIX), its Desktop folder when there is one, else
+// the home itself, never beside an installed program; otherwise the
+// program's own folder (whose text ends in a separator).
+void folder_without_desktop(const ProgramLocation& program, char (&folder)[PATH_BUFFER]) {
+    char home[PATH_BUFFER];
+    char desktop[PATH_BUFFER];
+    if (!platform::home_folder(home, sizeof home)) concat_text(folder, {program.drive, program.directory});
+    else if (concat_text(desktop, {home, platform::separator(), "Desktop"}) &&
+             platform::entry_type(desktop) == platform::EntryType::folder)
+        copy_text(folder, text_of(desktop));
+    else copy_text(folder, text_of(home));
+}
+
+// kobu.txt: beside the program, else (POSIX) the user's own.
+bool configuration_path(const ProgramLocation& program, char (&configuration)[PATH_BUFFER]) {
+    if (!concat_text(configuration, {program.drive, program.directory, "kobu.txt"})) return false;
+    char own[PATH_BUFFER];
+    if (platform::user_configuration("kobu.txt", own, sizeof own) &&
+        platform::entry_type(configuration) == platform::EntryType::none)
+        copy_text(configuration, text_of(own));
+    return true;
+}
+
+// Where the favorites page goes: the Desktop, else the folder above; kobu.txt
+// (its path goes to `configuration`) may name another path.  A path that
+// would not fit is refused, never cut short.
 bool favorites_output_path(const ProgramLocation& program, char (&configuration)[PATH_BUFFER],
                            char (&output)[PATH_BUFFER]) {
-    char desktop[PATH_BUFFER];
+    char folder[PATH_BUFFER];
     char default_output[PATH_BUFFER];
-    const int desktop_found = get_shell_folder("Desktop", desktop);
-    if (desktop_found == 2) return false;  // never a look-alike's page
-    const bool fits =
-        desktop_found == 0
-            ? concat_text(default_output, {desktop, platform::separator(), "kobu.html"})
-            : concat_text(default_output, {program.drive, program.directory, platform::separator(), "kobu.html"});
-    return fits && concat_text(configuration, {program.drive, program.directory, "kobu.txt"}) &&
-           platform::read_profile_string(configuration, "kobu", "html", default_output, output, sizeof output);
+    const int desktop_found = get_shell_folder("Desktop", folder);
+    if (desktop_found == 2) return refuse("Desktop", "names no folder the program can reach");  // never a look-alike's
+    if (desktop_found == 1) folder_without_desktop(program, folder);
+    if (!concat_text(default_output, {folder, platform::separator(), "kobu.html"}))
+        return refuse(folder, "kobu.html there would be longer than 259 bytes");
+    if (!configuration_path(program, configuration))
+        return refuse(program.directory, "kobu.txt there would be longer than 259 bytes");
+    if (!platform::read_profile_string(configuration, "kobu", "html", default_output, output, sizeof output))
+        return refuse(configuration, "its html= value is longer than 259 bytes");
+    if (output[0] == '\0') return refuse(configuration, "its html= value is empty");
+    return true;
 }
 
 // Writes the favorites page of `listing_root` to `output_path`, never over
@@ -120,12 +163,19 @@ int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, 
     char resolved[PATH_BUFFER] = "";
     resolve_argument(tail, resolved);
     if (names_a_file(resolved)) return write_links_page_of(resolved) ? 0 : 1;
-    if (resolved[0] == '\0' && !favorites_usable) return 1;
+    if (resolved[0] == '\0' && !favorites_usable) {
+        platform::report("Favorites", "names no folder the program can reach");
+        return 1;
+    }
 
     ProgramLocation program{};
     char configuration[PATH_BUFFER];
     char output[PATH_BUFFER];
-    if (!locate_program(program) || !favorites_output_path(program, configuration, output)) return 1;
+    if (!locate_program(program)) {
+        platform::report("", "the program's own path is unknown or longer than 259 bytes");
+        return 1;
+    }
+    if (!favorites_output_path(program, configuration, output)) return 1;
     if (!write_favorites_page(output, resolved[0] != '\0' ? resolved : favorites, configuration)) return 1;
     if (open_after) platform::shell_open(output);
     return 0;

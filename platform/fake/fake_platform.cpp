@@ -347,6 +347,15 @@ bool windows_directory(char* out, std::size_t cap) {
     return !current().windows_directory.empty() && copy_text(out, cap, current().windows_directory);
 }
 
+bool home_folder(char* out, std::size_t cap) {
+    return !windows() && !current().home.empty() && copy_text(out, cap, current().home);
+}
+
+bool user_configuration(const char* name, char* out, std::size_t cap) {
+    return !windows() && !current().configuration_home.empty() &&
+           concat_text(out, cap, {current().configuration_home, "/kobu/", name});
+}
+
 bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
                          std::size_t cap) {
     return profile_file_lookup(file, section, key, fallback, out, cap);
@@ -546,6 +555,10 @@ bool remove_file(const char* path) {
 }
 
 unsigned long process_id() { return 4242; }
+
+void report(const char* path, const char* cause) {
+    current().messages.push_back(std::string(path) + ": " + (cause != nullptr ? cause : "(system)"));
+}
 
 void shell_open(const char* path) { current().opened.emplace_back(path); }
 

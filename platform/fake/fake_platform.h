@@ -81,11 +81,14 @@ public:
     // ---- the process and its environment ----
     std::optional<std::string> program;  // the program's own path; none: unknown
     std::string windows_directory;       // empty: unknown
+    std::string home;                    // POSIX: the home folder; empty: none
+    std::string configuration_home;      // POSIX: the user's configuration folder; empty: none
     std::string current_folder;          // relative paths start here
     bool control_down = false;
     std::map<std::string, std::string> shell_folders;  // "Desktop", "Favorites"; absent: missing
     std::set<std::string> unusable_shell_folders;      // present, but naming no reachable path
     std::vector<std::string> opened;                   // paths the shell was asked to open
+    std::vector<std::string> messages;  // what the run told the user: "PATH: CAUSE", the system's reason "(system)"
 
     // ---- used by the platform calls ----
     struct Open;

@@ -45,7 +45,16 @@ bool control_key_down() {
 
 namespace {
 
-std::string_view home_folder() { return text_of(std::getenv("HOME")); }
+std::string_view home_variable() { return text_of(std::getenv("HOME")); }
+
+// A file of the user's configuration folder: $XDG_CONFIG_HOME when it is
+// absolute (a relative one is ignored, as the base-directory rules say),
+// else ~/.config.
+bool configuration_file(std::string_view name, char (&file)[PATH_BUFFER]) {
+    const std::string_view config = text_of(std::getenv("XDG_CONFIG_HOME"));
+    return starts_with(config, "/") ? concat_text(file, {config, "/", name})
+                                    : concat_text(file, {home_variable(), "/.config/", name});
+}
 
 }  // namespace
 
@@ -56,20 +65,25 @@ Lookup read_shell_folder(const char* name, char* out, std::size_t cap) {
     else return Lookup::missing;
 
     char file[PATH_BUFFER];
-    // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules say.
-    std::string_view config = text_of(std::getenv("XDG_CONFIG_HOME"));
-    bool named = starts_with(config, "/") ? concat_text(file, {config, "/user-dirs.dirs"})
-                                          : concat_text(file, {home_folder(), "/.config/user-dirs.dirs"});
-    if (!named) return Lookup::missing;
+    if (!configuration_file("user-dirs.dirs", file)) return Lookup::missing;
     bool found = false;
     with_small_file_lines(
-        file, [&](LineReader& reader) { found = user_dirs_lookup(reader, variable, home_folder(), out, cap); });
+        file, [&](LineReader& reader) { found = user_dirs_lookup(reader, variable, home_variable(), out, cap); });
     return found ? Lookup::found : Lookup::missing;
 }
 
-bool windows_directory(char* out, std::size_t cap) {
-    std::string_view home = home_folder();
+bool windows_directory(char* out, std::size_t cap) { return home_folder(out, cap); }
+
+bool home_folder(char* out, std::size_t cap) {
+    const std::string_view home = home_variable();
     return !home.empty() && copy_text(out, cap, home);
+}
+
+bool user_configuration(const char* name, char* out, std::size_t cap) {
+    char relative[PATH_BUFFER];
+    char file[PATH_BUFFER];
+    return concat_text(relative, {"kobu/", name}) && configuration_file(relative, file) &&
+           copy_text(out, cap, text_of(file));
 }
 
 bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
@@ -442,6 +456,12 @@ bool remove_file(const char* path) {
 }
 
 unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
+
+void report(const char* path, const char* cause) {
+    const char* reason = cause != nullptr ? cause : std::strerror(errno);
+    if (path[0] == '\0') std::fprintf(stderr, "kobu: %s\n", reason);
+    else std::fprintf(stderr, "kobu: %s: %s\n", path, reason);
+}
 
 void shell_open(const char* path) {
     // An absolute path, so that no page name can pass for an option; the

@@ -19,6 +19,7 @@ def news_and_tools(env):
             b'</ul>\n</div>\n</div>\n')
     expect_file(page, favorites_page(env.prog(fav), body))
     assert env.opened(wait=False) == []
+    assert env.output == b'', env.output  # a run that writes its page says nothing
 
 
 @case('favorites')
@@ -182,14 +183,26 @@ def missing_output_folder(env):
     env.set_folder('Desktop', env.host('no-such-folder'))
     assert env.run() == 1
     assert not os.path.exists(env.host('no-such-folder'))
+    if env.system == 'native':  # one line that says why
+        assert env.output == b'kobu: ' + env.host('no-such-folder', 'kobu.html') + b': No such file or directory\n'
 
 
 @case('favorites')
-def no_desktop_value_writes_beside_the_program(env):
+def no_desktop_value(env):
+    # Windows: beside the program.  Linux: ~/Desktop, else ~, never beside an
+    # installed program; and kobu.txt, none being beside the program, from
+    # $XDG_CONFIG_HOME/kobu.
     fav, _ = favorites_and_desktop(env)
     env.set_folder('Desktop', None)
-    assert env.run() == 0
-    expect_file(env.host('bin', 'kobu.html'), expected_favorites(env, fav))
+    for place in [('bin',)] if env.system == 'wine' else [('home',), ('home', 'Desktop')]:
+        folder = env.mkdir(*place)
+        assert env.run() == 0
+        expect_file(os.path.join(folder, b'kobu.html'), expected_favorites(env, fav))
+    if env.system == 'native':
+        target = env.host('elsewhere.html')
+        env.write('config', 'kobu', 'kobu.txt', b'[kobu]\nhtml=' + target + b'\n')
+        assert env.run() == 0
+        expect_file(target, expected_favorites(env, fav))
 
 
 @case('favorites')

@@ -85,9 +85,12 @@ def unresolvable_argument_lists_favorites(env):
     fav, page = favorites_and_desktop(env)
     env.write('fav', 'f.url', b'URL=http://fav/\n')
     folder = env.mkdir('dir')
-    for tail in (env.prog(env.host('missing.txt')), env.prog(folder) + env.sep, b'"' + env.prog(folder)):
+    for tail, why in ((env.prog(env.host('missing.txt')), b'no such file or folder'),
+                      (env.prog(folder) + env.sep, b'ends in a separator'), (b'"' + env.prog(folder), b'no such')):
         assert env.run(tail) == 0
         expect_file(page, expected_favorites(env, fav))
+        assert env.system == 'wine' or env.output.startswith(b'kobu: ' + tail + b': ' + why), env.output
+        assert env.system == 'wine' or env.output.endswith(b'; listing the Favorites folder\n'), env.output
 
 
 @case('text')
@@ -140,6 +143,7 @@ def output_that_cannot_be_created(env):
     os.mkdir(out)
     assert env.run(env.prog(src)) == 1
     assert os.path.isdir(out)
+    assert env.system == 'wine' or env.output == b'kobu: ' + out + b': is a folder\n', env.output
 
 
 @case('text', runners=('native',))

@@ -2,6 +2,7 @@
 // is written where, the exit code, the shell, and that nothing else changes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -44,6 +45,7 @@ struct RunCase {
     std::vector<Written> written;  // every file the run may write, and nothing else
     bool opened = false;           // the first of them was handed to the shell
     std::optional<Flavour> only = std::nullopt;
+    std::optional<Text> message = std::nullopt;  // the one line the run tells the user, "PATH: CAUSE"
 };
 
 Text none() {
@@ -103,6 +105,30 @@ const RunCase RUN_CASES[] = {
      none(),
      0,
      {{"tools/kobu.html", favorites_listed()}}},
+    {"no Desktop value on POSIX: the home's Desktop folder",
+     [](World& w) {
+         one_favorite(w);
+         w.system.shell_folders.erase("Desktop");
+         w.system.home = w.path("home");
+         w.system.folder(w.path("home/Desktop"));
+     },
+     none(),
+     0,
+     {{"home/Desktop/kobu.html", favorites_listed()}},
+     false,
+     Flavour::posix},
+    {"no Desktop value on POSIX and no Desktop folder: the home",
+     [](World& w) {
+         one_favorite(w);
+         w.system.shell_folders.erase("Desktop");
+         w.system.home = w.path("home");
+         w.system.folder(w.path("home"));
+     },
+     none(),
+     0,
+     {{"home/kobu.html", favorites_listed()}},
+     false,
+     Flavour::posix},
     {"no Favorites value: the Windows directory's favorites",
      [](World& w) {
          w.system.shell_folders.erase("Favorites");
@@ -145,6 +171,29 @@ const RunCase RUN_CASES[] = {
      none(),
      0,
      {{"cwd/relative.html", favorites_listed()}}},
+    {"kobu.txt in the user's configuration folder when none is beside the program",
+     [](World& w) {
+         one_favorite(w);
+         w.system.configuration_home = w.path("conf");
+         w.system.file(w.path("conf/kobu/kobu.txt"), "[kobu]\nhtml=" + w.path("desk/mine.html") + "\n");
+     },
+     none(),
+     0,
+     {{"desk/mine.html", favorites_listed()}},
+     false,
+     Flavour::posix},
+    {"kobu.txt beside the program comes first",
+     [](World& w) {
+         one_favorite(w);
+         w.system.configuration_home = w.path("conf");
+         w.system.file(w.path("conf/kobu/kobu.txt"), "[kobu]\nhtml=" + w.path("desk/not.html") + "\n");
+         configure(w, "[kobu]\nother=1\n");
+     },
+     none(),
+     0,
+     {{"desk/kobu.html", favorites_listed()}},
+     false,
+     Flavour::posix},
     {"kobu.txt without the key keeps the default",
      [](World& w) {
          one_favorite(w);
@@ -163,7 +212,10 @@ const RunCase RUN_CASES[] = {
      [](World& w) { w.system.shell_folders["Desktop"] = w.path("nowhere"); },
      none(),
      1,
-     {}},
+     {},
+     false,
+     std::nullopt,
+     [](const World& w) { return w.path("nowhere/kobu.html") + ": (system)"; }},
     {"a read-only page stays as it was",
      [](World& w) {
          w.system.file(w.path("desk/kobu.html"), "old page");
@@ -400,7 +452,10 @@ const RunCase RUN_CASES[] = {
      one_favorite,
      at("missing.txt"),
      0,
-     {{"desk/kobu.html", favorites_listed()}}},
+     {{"desk/kobu.html", favorites_listed()}},
+     false,
+     std::nullopt,
+     [](const World& w) { return w.path("missing.txt") + ": no such file or folder; listing the Favorites folder"; }},
     {"a folder with a trailing separator does not resolve: Favorites",
      [](World& w) {
          one_favorite(w);
@@ -465,6 +520,13 @@ void expect_run(const RunCase& c, Flavour flavour) {
     if (c.opened) opened.push_back(w.path(c.written.front().path));
     EXPECT_EQ(w.system.opened, opened) << where;
     EXPECT_EQ(w.system.open_files(), 0u) << where;
+    // A run that fails says why in one line; one that succeeds says nothing
+    // but what it lists instead of an argument.
+    const auto notice = [](const std::string& m) { return m.find("; listing the Favorites folder") != m.npos; };
+    EXPECT_EQ(std::count_if(w.system.messages.begin(), w.system.messages.end(), notice) + (c.rc != 0 ? 1 : 0),
+              static_cast<std::ptrdiff_t>(w.system.messages.size()))
+        << where << ": " << testing::PrintToString(w.system.messages);
+    if (c.message) EXPECT_EQ(w.system.messages, std::vector<std::string>{(*c.message)(w)}) << where;
 }
 
 TEST(AppMain, AReplacedPageKeepsItsPermissionBits) {
