@@ -20,8 +20,7 @@ MUTATIONS = [
     ('links page ignores a read error', 'links/links_page.cpp',
      'written = !reader.failed() && page.commit();', 'written = page.commit();'),
     ('run goes on without the program path', 'app/app_main.cpp',
-     'if (!locate_program(program) || !favorites_output_path(program, configuration, output)) return 1;',
-     'locate_program(program);\n    if (!favorites_output_path(program, configuration, output)) return 1;'),
+     'if (!locate_program(program)) {', 'if (!locate_program(program) && false) {'),
     ('concat_text lays its parts from the front', 'platform/bytes.h',
      '''    std::size_t end = total;
     dst[end] = '\\0';
@@ -40,10 +39,10 @@ MUTATIONS = [
     ('folder writer enters a folder met again', 'favorites/favorites_page.cpp',
      'if (known ? !entered.enter(id) : through_link) {', 'if (false) {'),
     ('a page may replace a file the run reads', 'platform/page_file.cpp',
-     'if (same_file(page, r)) return false;', 'if (same_file(page, r)) break;'),
+     'if (same_file(page, r)) return refused(target_, "is a file this run reads");', 'if (same_file(page, r)) break;'),
     ('a page is written in place', 'platform/page_file.cpp',
-     'if (!concat_text(temporary_, {target_, ".kobu-", pid, extra.empty() ? "" : "-", extra, ".tmp"})) return false;',
-     'if (!copy_text(temporary_, target_)) return false;\n        platform::remove_file(temporary_);'),
+     'if (!concat_text(temporary_, {target_, ".kobu-", pid, extra.empty() ? "" : "-", extra, ".tmp"}))',
+     'if (!copy_text(temporary_, target_) || (platform::remove_file(temporary_) && false))'),
     ('Ctrl is ignored', 'app/app_main.cpp', 'if (open_after) platform::shell_open(output);', ''),
     ('folder writer enters ".."', 'favorites/favorites_page.cpp',
      'std::strcmp(entry.name, ".") == 0 || std::strcmp(entry.name, "..") == 0',
