@@ -48,10 +48,15 @@ std::string_view unquoted(std::string_view tail) {
     return tail;
 }
 
-// Tells the user why the run cannot go on; false.
-bool refuse(const char* path, const char* cause) {
-    platform::report(path, cause);
-    return false;
+using platform::refuse;
+
+// Why an argument that fits a path does not resolve, for the user.
+const char* why_unresolved(const char* argument) {
+    const char* last = platform::find_last_separator(argument);
+    if (last != nullptr && last[1] == '\0') return "ends in a separator; listing the Favorites folder";
+    if (platform::entry_type(argument) == platform::EntryType::none)
+        return "no such file or folder; listing the Favorites folder";
+    return "has no long form of at most 259 bytes; listing the Favorites folder";
 }
 
 // Turns the tail into the resolved argument; when it names nothing the
@@ -59,14 +64,9 @@ bool refuse(const char* path, const char* cause) {
 void resolve_argument(const char* tail, char (&resolved)[PATH_BUFFER]) {
     const std::string_view given = unquoted(text_of(tail));
     char argument[PATH_BUFFER];
-    const bool fits = copy_text(argument, given);
-    if (given.empty() || (fits && expand_long_path(argument, resolved, PATH_BUFFER))) return;
-    const char* last = fits ? platform::find_last_separator(argument) : nullptr;
-    platform::report(tail, !fits ? "longer than 259 bytes; listing the Favorites folder"
-                           : last != nullptr && last[1] == '\0' ? "ends in a separator; listing the Favorites folder"
-                           : platform::entry_type(argument) == platform::EntryType::none
-                               ? "no such file or folder; listing the Favorites folder"
-                               : "has no long form of at most 259 bytes; listing the Favorites folder");
+    if (given.empty()) return;
+    if (!copy_text(argument, given)) platform::report(tail, "longer than 259 bytes; listing the Favorites folder");
+    else if (!expand_long_path(argument, resolved, PATH_BUFFER)) platform::report(tail, why_unresolved(argument));
 }
 
 bool names_a_file(const char* resolved) {

@@ -24,26 +24,26 @@ std::string_view decimal(unsigned long n, char (&digits)[24]) {
 PageFile::~PageFile() { abandon(); }
 
 bool PageFile::begin(const char* path, std::initializer_list<const char*> read) {
-    if (!platform::page_target(path, target_, sizeof target_)) return refused(path, "its links lead too far");
+    if (!platform::page_target(path, target_, sizeof target_)) return platform::refuse(path, "its links go round or name a path longer than 259 bytes");
     switch (platform::entry_type(target_)) {
         case platform::EntryType::none:
             break;
         case platform::EntryType::file: {
-            if (!platform::may_replace(target_)) return refused(target_, nullptr);
+            if (!platform::may_replace(target_)) return platform::refuse(target_, nullptr);
             platform::FileIdentity page;
             char program[PATH_BUFFER];
             if (platform::file_identity(target_, page)) {
                 if (platform::program_path(program, sizeof program) && same_file(page, program))
-                    return refused(target_, "is the program itself");
+                    return platform::refuse(target_, "is the program itself");
                 for (const char* r : read)
-                    if (same_file(page, r)) return refused(target_, "is a file this run reads");
+                    if (same_file(page, r)) return platform::refuse(target_, "is a file this run reads");
             }
             break;
         }
         case platform::EntryType::folder:
-            return refused(target_, "is a folder");
+            return platform::refuse(target_, "is a folder");
         default:
-            return refused(target_, "is not a regular file");  // never written through, never replaced
+            return platform::refuse(target_, "is not a regular file");  // never written through, never replaced
     }
     // "PAGE.kobu-PID.tmp" beside the page: a name that says what it is, and
     // that no other run uses at the same time.
@@ -53,19 +53,14 @@ bool PageFile::begin(const char* path, std::initializer_list<const char*> read) 
         char count[24];
         const std::string_view extra = attempt == 0 ? std::string_view() : decimal(attempt, count);
         if (!concat_text(temporary_, {target_, ".kobu-", pid, extra.empty() ? "" : "-", extra, ".tmp"}))
-            return refused(target_, "leaves no room for a temporary name beside it");
+            return platform::refuse(target_, "leaves no room for a temporary name beside it");
         file_ = platform::create_new_file(temporary_);
     }
     if (file_ == platform::NO_FILE) {
         temporary_[0] = '\0';
-        return refused(target_, nullptr);
+        return platform::refuse(target_, nullptr);
     }
     return true;
-}
-
-bool PageFile::refused(const char* path, const char* cause) {
-    platform::report(path, cause);
-    return false;
 }
 
 bool PageFile::sink(void* context, const char* data, std::size_t size) {
@@ -73,7 +68,7 @@ bool PageFile::sink(void* context, const char* data, std::size_t size) {
     if (self->failed_ || self->file_ == platform::NO_FILE) {  // given up on, or never begun: nothing more to say
         self->failed_ = true;
     } else if (!platform::write_bytes(self->file_, data, size)) {
-        refused(self->target_, nullptr);
+        platform::refuse(self->target_, nullptr);
         self->failed_ = true;
     }
     return !self->failed_;
@@ -82,10 +77,10 @@ bool PageFile::sink(void* context, const char* data, std::size_t size) {
 bool PageFile::commit() {
     if (file_ == platform::NO_FILE) return false;
     bool ok = out_.close() && !failed_;
-    if (ok && !platform::sync_file(file_)) ok = refused(target_, nullptr);
-    if (!platform::close_file(file_) && ok) ok = refused(target_, nullptr);
+    if (ok && !platform::sync_file(file_)) ok = platform::refuse(target_, nullptr);
+    if (!platform::close_file(file_) && ok) ok = platform::refuse(target_, nullptr);
     file_ = platform::NO_FILE;
-    if (ok && !platform::replace_file(temporary_, target_)) ok = refused(target_, nullptr);
+    if (ok && !platform::replace_file(temporary_, target_)) ok = platform::refuse(target_, nullptr);
     if (ok) {
         temporary_[0] = '\0';
         return true;

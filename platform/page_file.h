@@ -31,8 +31,6 @@ public:
 
 private:
     static bool sink(void* context, const char* data, std::size_t size);
-    // Tells the user why the page cannot be written; false.
-    static bool refused(const char* path, const char* cause);
     void abandon();
 
     OutputStream out_;

@@ -181,6 +181,12 @@ unsigned long process_id();
 // the program's only report.
 void report(const char* path, const char* cause);
 
+// Reports, then false: for a routine that gives up on `path`.
+inline bool refuse(const char* path, const char* cause) {
+    report(path, cause);
+    return false;
+}
+
 // ---- Shell -------------------------------------------------------------
 
 // Asks the shell to open `path` with its "open" verb; not waited for.
