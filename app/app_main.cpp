@@ -59,26 +59,89 @@ const char* why_unresolved(const char* argument) {
     return "has no long form of at most 259 bytes; listing the Favorites folder";
 }
 
-// Turns the tail into the resolved argument; when it names nothing the
-// argument stays empty, and the user is told what is listed instead.
-void resolve_argument(const char* tail, char (&resolved)[PATH_BUFFER]) {
-    const std::string_view given = unquoted(text_of(tail));
+// Resolves one argument as given; false, with `resolved` untouched, when it
+// names nothing.
+bool resolve(std::string_view given, char (&resolved)[PATH_BUFFER]) {
     char argument[PATH_BUFFER];
-    if (given.empty()) return;
-    if (!copy_text(argument, given)) platform::report(tail, "longer than 259 bytes; listing the Favorites folder");
-    else if (!expand_long_path(argument, resolved, PATH_BUFFER)) platform::report(tail, why_unresolved(argument));
+    return copy_text(argument, given) && expand_long_path(argument, resolved, PATH_BUFFER) == 1;
+}
+
+// Tells the user that the argument `shown` (`given` once unquoted; cut
+// unless `whole`) names nothing, and why, as the Favorites folder is listed.
+void report_unresolved(const char* shown, std::string_view given, bool whole = true) {
+    char argument[PATH_BUFFER];
+    platform::report(shown, whole && copy_text(argument, given) ? why_unresolved(argument)
+                                                                : "longer than 259 bytes; listing the Favorites folder");
 }
 
 bool names_a_file(const char* resolved) {
     return resolved[0] != '\0' && !(platform::file_attributes(resolved) & platform::ATTRIBUTE_DIRECTORY);
 }
 
-// Text mode: the links page beside the input, named after it.
-bool write_links_page_of(const char* input) {
+// The files a run of several parts reads, by identity, so that no page is
+// written over one of them.
+constexpr std::size_t MOST_PARTS = 16384;
+platform::FileIdentity part_files[MOST_PARTS];
+
+bool is_a_part(const char* path, std::size_t parts) {
+    platform::FileIdentity id;
+    if (parts == 0 || !platform::file_identity(path, id)) return false;
+    for (std::size_t i = 0; i < parts; ++i)
+        if (part_files[i] == id) return true;
+    return false;
+}
+
+// Text mode: the links page beside the input, named after it, never over
+// one of the first `parts` files of the run.
+bool write_links_page_of(const char* input, std::size_t parts = 0) {
     char links_page[PATH_BUFFER];
     if (!concat_text(links_page, {input, ".html"}))
         return refuse(input, "its links page name would be longer than 259 bytes");
+    if (is_a_part(links_page, parts)) return refuse(links_page, "is a file this run reads");
     return extract_links(input, links_page) == 0;
+}
+
+// A tail that names nothing as one path, split into its parts.  When there
+// are two or more and each names an entry: each file's links page, in the
+// order given, 0 when every one was written and 1 when any was not (the
+// others are written all the same); 1 with nothing written when a part is
+// a folder, since several trees make no single page.  Otherwise -1, the run
+// going on as for one argument that names nothing.
+int write_pages_of_parts(const char* tail, Arguments& parts) {
+    char part[PATH_BUFFER];
+    char resolved[PATH_BUFFER];
+    bool whole = true;
+    std::size_t count = 0;
+    for (parts.rewind(); parts.next(part, whole);) ++count;
+    if (count < 2) {
+        report_unresolved(tail, unquoted(text_of(tail)));
+        return -1;
+    }
+    char folder[PATH_BUFFER] = "";
+    std::size_t i = 0;
+    for (parts.rewind(); parts.next(part, whole); ++i) {
+        if (!whole || !resolve(part, resolved)) {
+            report_unresolved(part, part, whole);
+            return -1;
+        }
+        if (folder[0] == '\0' && !names_a_file(resolved)) copy_text(folder, text_of(part));
+        if (i < MOST_PARTS && !platform::file_identity(resolved, part_files[i])) part_files[i] = {};
+    }
+    if (folder[0] != '\0') {
+        platform::report(folder, "is a folder: list one folder alone, or give only text files");
+        return 1;
+    }
+    if (count > MOST_PARTS) {
+        platform::report("", "more than 16384 files at once");
+        return 1;
+    }
+    bool all = true;
+    for (parts.rewind(); parts.next(part, whole);) {
+        // Resolved again: a part gone since is no page.
+        if (!resolve(part, resolved)) all = refuse(part, "no such file or folder");
+        else if (!write_links_page_of(resolved, count)) all = false;
+    }
+    return all ? 0 : 1;
 }
 
 // The folder of a page that has no Desktop folder to go to: where the
@@ -155,13 +218,23 @@ int get_shell_folder(const char* value_name, char* destination) {
 }
 
 int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, int /*show_command*/) {
+    Arguments parts(tail);
+    return app_run(tail, parts);
+}
+
+int app_run(const char* tail, Arguments& parts) {
     const bool open_after = platform::control_key_down();
 
     char favorites[PATH_BUFFER] = "";
     const bool favorites_usable = find_favorites(favorites);
 
+    // One path first, spaces and all; then its parts.
     char resolved[PATH_BUFFER] = "";
-    resolve_argument(tail, resolved);
+    const std::string_view given = unquoted(text_of(tail));
+    if (!given.empty() && !resolve(given, resolved)) {
+        const int pages = write_pages_of_parts(tail, parts);
+        if (pages >= 0) return pages;
+    }
     if (names_a_file(resolved)) return write_links_page_of(resolved) ? 0 : 1;
     if (resolved[0] == '\0' && !favorites_usable) {
         platform::report("Favorites", "names no folder the program can reach");

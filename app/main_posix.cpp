@@ -1,5 +1,6 @@
 // Process entry of the POSIX build: the arguments, joined by single spaces,
-// stand for the command-line tail that follows the program name on Windows.
+// stand for the command-line tail that follows the program name on Windows,
+// and they are its parts as they are, for several files at once.
 // --help, -h and --version print usage or version on standard output instead
 // and write no page; any other argument that begins with "-" is refused
 // (exit 2) before anything is written.
@@ -14,17 +15,18 @@
 namespace {
 
 const char USAGE[] =
-    "Usage: kobu [FOLDER | FILE]\n"
+    "Usage: kobu [FOLDER | FILE...]\n"
     "Writes one HTML page of links, in Shift_JIS with CR LF line ends.\n"
     "\n"
     "  kobu          list the Internet shortcuts (*.url) of the Favorites folder,\n"
     "                folder by folder in name order, in kobu.html on the Desktop\n"
     "  kobu FOLDER   list that folder's tree instead\n"
-    "  kobu FILE     list the http:// and https:// addresses of the text FILE\n"
+    "  kobu FILE...  list the http:// and https:// addresses of each text FILE\n"
     "                in FILE.html beside it\n"
     "\n"
-    "The arguments are joined by single spaces into one path.  The Favorites and\n"
-    "Desktop folders are XDG_FAVORITES_DIR and XDG_DESKTOP_DIR in\n"
+    "The arguments joined by single spaces are one path first; when that names\n"
+    "nothing and each argument names a file, each file gets its page.  The\n"
+    "Favorites and Desktop folders are XDG_FAVORITES_DIR and XDG_DESKTOP_DIR in\n"
     "$XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config); with no Desktop folder\n"
     "the page goes to ~/Desktop, or to ~ when there is none.  kobu.txt beside the\n"
     "program, else $XDG_CONFIG_HOME/kobu/kobu.txt, can name another page\n"
@@ -80,5 +82,7 @@ int main(int argc, char** argv) {
         used += std::strlen(tail + used);
     }
     tail[used] = '\0';
-    return app_main(nullptr, nullptr, tail, 1);
+    // Each argument is a part as it is: no quotes or backslashes to undo.
+    Arguments parts(argv + 1, static_cast<std::size_t>(paths - 1));
+    return app_run(tail, parts);
 }

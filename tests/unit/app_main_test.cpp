@@ -74,6 +74,25 @@ Text links_listed(std::string input = "in/links.txt") {
     };
 }
 
+void two_inputs(World& w) {
+    w.system.file(w.path("in/a.txt"), "http://a/\n");
+    w.system.file(w.path("in/b.txt"), "http://b/\n");
+}
+// Paths each in quotes, as Explorer passes several dropped files.
+Text quoted(std::vector<std::string> relative) {
+    return [relative](const World& w) {
+        std::string tail;
+        for (const std::string& r : relative) tail += (tail.empty() ? "\"" : " \"") + w.path(r) + "\"";
+        return tail;
+    };
+}
+// The links page of one address; a bare name is shown as given.
+Text links_of(std::string input, std::string address) {
+    return [input, address](const World& w) {
+        return links_page(input.find('/') == std::string::npos ? input : w.path(input), link("http://", address));
+    };
+}
+
 void configure(World& w, const std::string& text) { w.system.file(w.path("tools/kobu.txt"), text); }
 
 const std::string HYOU_FOLDER = "\x88\xEA\x97\x97\x95\x5C";  // 一覧表, ending in the byte 0x5C
@@ -291,6 +310,41 @@ const RunCase RUN_CASES[] = {
            EXPECT_NE(page.find("\"http://x/?a=1&amp;b=2\""), std::string::npos);
            return page;
        }}}},
+    // ---- several files at once ----
+    {"two files each get their links page", two_inputs, quoted({"in/a.txt", "in/b.txt"}), 0,
+     {{"in/a.txt.html", links_of("in/a.txt", "a/")}, {"in/b.txt.html", links_of("in/b.txt", "b/")}}},
+    {"a page that cannot be written among several: the others are, and the run fails",
+     [](World& w) {
+         two_inputs(w);
+         w.system.folder(w.path("in/a.txt.html"));
+     },
+     quoted({"in/a.txt", "in/b.txt"}), 1, {{"in/b.txt.html", links_of("in/b.txt", "b/")}}, false, std::nullopt,
+     [](const World& w) { return w.path("in/a.txt.html") + ": is a folder"; }},
+    {"a folder among several parts writes nothing",
+     [](World& w) {
+         two_inputs(w);
+         w.system.folder(w.path("dir"));
+     },
+     quoted({"in/a.txt", "dir"}), 1, {}},
+    {"a part that names nothing lists Favorites", [](World& w) {
+         two_inputs(w);
+         one_favorite(w);
+     },
+     quoted({"in/a.txt", "in/none.txt"}), 0, {{"desk/kobu.html", favorites_listed()}}, false, std::nullopt,
+     [](const World& w) { return w.path("in/none.txt") + ": no such file or folder; listing the Favorites folder"; }},
+    {"no page over a file the run reads, another part included",
+     [](World& w) {
+         two_inputs(w);
+         w.system.file(w.path("in/a.txt.html"), "http://b/\n");
+     },
+     quoted({"in/a.txt", "in/a.txt.html"}), 1, {{"in/a.txt.html.html", links_of("in/a.txt.html", "b/")}}},
+    {"one path first: a name with a space wins over its parts",
+     [](World& w) {
+         w.system.file(w.path("cwd/a b.txt"), "http://ab/\n");
+         w.system.file(w.path("cwd/a"), "http://a/\n");
+         w.system.file(w.path("cwd/b.txt"), "http://b/\n");
+     },
+     [](const World&) { return std::string("a b.txt"); }, 0, {{"cwd/a b.txt.html", links_of("a b.txt", "ab/")}}},
     // ---- pages are replaced, never overwritten in place ----
     {"an old page is replaced whole",
      [](World& w) {
