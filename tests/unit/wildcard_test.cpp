@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <string>
 #include <tuple>
-#include <vector>
 
 namespace {
 
@@ -38,10 +35,9 @@ TEST(WildcardMatch, AsWindowsFolderSearches) {
     for (const auto& c : cases) EXPECT_EQ(wildcard_match(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;
 }
 
+// The order itself is the end-to-end suite's (a scrambled tree); here the
+// rules it does not show.
 TEST(CompareNames, AsNtfsOrdersThem) {
-    std::vector<std::string> names = {"beta", "10", "a-b", "zeta", "9", "_x", "B2", "Gamma", "Alpha"};
-    std::sort(names.begin(), names.end(), [](auto& a, auto& b) { return compare_names(a, b) < 0; });
-    EXPECT_EQ(names, (std::vector<std::string>{"10", "9", "a-b", "Alpha", "B2", "beta", "Gamma", "zeta", "_x"}));
     const std::tuple<const char*, const char*, int> pairs[] = {
         {"ab", "abc", -1},         // a name before the longer ones it begins
         {"A", "a", -1},            // equal but for case: by the bytes as they are
