@@ -72,8 +72,8 @@ int main(int argc, char** argv) {
             argv[paths++] = argv[i];
         }
     }
-    // Joined, the paths stand for the tail; one too long for the buffer can
-    // name no path, and stays one when cut.
+    // Joined, the paths stand for the tail, cut where the buffer ends: a text
+    // so long names no path, cut or not.
     static char tail[32768];
     std::size_t used = 0;
     for (int i = 1; i < paths && used + 1 < sizeof tail; ++i) {
