@@ -3,9 +3,10 @@
 #   make test    install what is missing, build both programs, run every test
 #   make dist    the Windows release: build/dist/kobu-VERSION-win32.zip and SHA256SUMS
 #   make install the native program and its manual page under $(DESTDIR)$(PREFIX)
+#   make uninstall  removes what make install put there
 SHELL := /bin/bash
 .DEFAULT_GOAL := demo
-.PHONY: demo test deps deps-native deps-win32 native win32 win64 sanitize fuzz-build fuzz bench mutations screenshots dist install clean
+.PHONY: demo test deps deps-native deps-win32 native win32 win64 sanitize fuzz-build fuzz bench mutations screenshots dist install uninstall clean
 
 DEMO := build/demo
 FUZZ_SECONDS ?= 600
@@ -46,12 +47,11 @@ demo: deps-native
 	@cmake --preset native -DKOBU_TESTS=OFF >/dev/null
 	@cmake --build --preset native --target kobu
 	@rm -rf $(DEMO) && mkdir -p $(DEMO)/config $(DEMO)/Desktop
-	@printf 'XDG_FAVORITES_DIR="%s"\nXDG_DESKTOP_DIR="%s"\n' \
-	  "$(CURDIR)/examples/Favorites" "$(CURDIR)/$(DEMO)/Desktop" > $(DEMO)/config/user-dirs.dirs
-	@XDG_CONFIG_HOME="$(CURDIR)/$(DEMO)/config" build/native/kobu
+	@printf 'XDG_DESKTOP_DIR="%s"\n' "$(CURDIR)/$(DEMO)/Desktop" > $(DEMO)/config/user-dirs.dirs
+	@XDG_CONFIG_HOME="$(CURDIR)/$(DEMO)/config" build/native/kobu examples/Favorites
 	@echo "Favorites page of examples/Favorites written to $(DEMO)/Desktop/kobu.html"
 	@cp examples/links.txt $(DEMO)/links.txt
-	@build/native/kobu "$(CURDIR)/$(DEMO)/links.txt"
+	@cd $(DEMO) && XDG_CONFIG_HOME="$(CURDIR)/$(DEMO)/config" ../native/kobu links.txt
 	@echo "Links page of examples/links.txt written to $(DEMO)/links.txt.html"
 
 # The Wine route (cmake/wine-route.sh) is found once and handed to the
@@ -104,6 +104,12 @@ install: deps-native
 	@cmake --preset native -B build/install -DKOBU_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build build/install --target kobu -j 2
 	@DESTDIR="$(DESTDIR)" cmake --install build/install --prefix "$(PREFIX)" --strip
+
+# The three files make install puts under $(DESTDIR)$(PREFIX), and nothing else.
+uninstall:
+	rm -f "$(DESTDIR)$(PREFIX)/bin/kobu" "$(DESTDIR)$(PREFIX)/share/man/man1/kobu.1" \
+	  "$(DESTDIR)$(PREFIX)/share/doc/kobu/LICENSE"
+	-rmdir "$(DESTDIR)$(PREFIX)/share/doc/kobu" 2>/dev/null
 
 clean:
 	rm -rf build

@@ -48,36 +48,147 @@ std::string_view unquoted(std::string_view tail) {
     return tail;
 }
 
-// Turns the tail into the resolved argument (left empty when it names nothing).
-void resolve_argument(const char* tail, char (&resolved)[PATH_BUFFER]) {
+using platform::refuse;
+
+// Why an argument that fits a path does not resolve, for the user.
+const char* why_unresolved(const char* argument) {
+    const char* last = platform::find_last_separator(argument);
+    if (last != nullptr && last[1] == '\0') return "ends in a separator; listing the Favorites folder";
+    if (platform::entry_type(argument) == platform::EntryType::none)
+        return "no such file or folder; listing the Favorites folder";
+    return "has no long form of at most 259 bytes; listing the Favorites folder";
+}
+
+// Resolves one argument as given; false, with `resolved` untouched, when it
+// names nothing.
+bool resolve(std::string_view given, char (&resolved)[PATH_BUFFER]) {
     char argument[PATH_BUFFER];
-    if (copy_text(argument, unquoted(text_of(tail)))) expand_long_path(argument, resolved, PATH_BUFFER);
+    return copy_text(argument, given) && expand_long_path(argument, resolved, PATH_BUFFER) == 1;
+}
+
+// Tells the user that the argument `shown` (`given` once unquoted; cut
+// unless `whole`) names nothing, and why, as the Favorites folder is listed.
+void report_unresolved(const char* shown, std::string_view given, bool whole = true) {
+    char argument[PATH_BUFFER];
+    platform::report(shown, whole && copy_text(argument, given) ? why_unresolved(argument)
+                                                                : "longer than 259 bytes; listing the Favorites folder");
 }
 
 bool names_a_file(const char* resolved) {
     return resolved[0] != '\0' && !(platform::file_attributes(resolved) & platform::ATTRIBUTE_DIRECTORY);
 }
 
-// Text mode: the links page beside the input, named after it.
-bool write_links_page_of(const char* input) {
-    char links_page[PATH_BUFFER];
-    return concat_text(links_page, {input, ".html"}) && extract_links(input, links_page) == 0;
+// The files a run of several parts reads, by identity, so that no page is
+// written over one of them.
+constexpr std::size_t MOST_PARTS = 16384;
+platform::FileIdentity part_files[MOST_PARTS];
+
+bool is_a_part(const char* path, std::size_t parts) {
+    platform::FileIdentity id;
+    if (parts == 0 || !platform::file_identity(path, id)) return false;
+    for (std::size_t i = 0; i < parts; ++i)
+        if (part_files[i] == id) return true;
+    return false;
 }
 
-// Where the favorites page goes: the Desktop, else the program's folder;
-// kobu.txt beside the program may name another path.  A path that would not
-// fit is refused, never cut short.
-bool favorites_output_path(const ProgramLocation& program, char (&output)[PATH_BUFFER]) {
-    char configuration[PATH_BUFFER];
+// Text mode: the links page beside the input, named after it, never over
+// one of the first `parts` files of the run.
+bool write_links_page_of(const char* input, std::size_t parts = 0) {
+    char links_page[PATH_BUFFER];
+    if (!concat_text(links_page, {input, ".html"}))
+        return refuse(input, "its links page name would be longer than 259 bytes");
+    if (is_a_part(links_page, parts)) return refuse(links_page, "is a file this run reads");
+    return extract_links(input, links_page) == 0;
+}
+
+// A tail that names nothing as one path, split into its parts.  When there
+// are two or more and each names an entry: each file's links page, in the
+// order given, 0 when every one was written and 1 when any was not (the
+// others are written all the same); 1 with nothing written when a part is
+// a folder, since several trees make no single page.  Otherwise -1, the run
+// going on as for one argument that names nothing.
+int write_pages_of_parts(const char* tail, Arguments& parts) {
+    char part[PATH_BUFFER];
+    char resolved[PATH_BUFFER];
+    bool whole = true;
+    std::size_t count = 0;
+    for (parts.rewind(); parts.next(part, whole);) ++count;
+    if (count < 2) {
+        report_unresolved(tail, unquoted(text_of(tail)));
+        return -1;
+    }
+    char folder[PATH_BUFFER] = "";
+    std::size_t i = 0;
+    for (parts.rewind(); parts.next(part, whole); ++i) {
+        if (!whole || !resolve(part, resolved)) {
+            report_unresolved(part, part, whole);
+            return -1;
+        }
+        if (folder[0] == '\0' && !names_a_file(resolved)) copy_text(folder, text_of(part));
+        if (i < MOST_PARTS && !platform::file_identity(resolved, part_files[i])) part_files[i] = {};
+    }
+    if (folder[0] != '\0') {
+        platform::report(folder, "is a folder: list one folder alone, or give only text files");
+        return 1;
+    }
+    if (count > MOST_PARTS) {
+        platform::report("", "more than 16384 files at once");
+        return 1;
+    }
+    bool all = true;
+    for (parts.rewind(); parts.next(part, whole);) {
+        // Resolved again: a part gone since is no page.
+        if (!resolve(part, resolved)) all = refuse(part, "no such file or folder");
+        else if (!write_links_page_of(resolved, count)) all = false;
+    }
+    return all ? 0 : 1;
+}
+
+// The folder of a page that has no Desktop folder to go to: where the
+// system keeps a home (POSIX), its Desktop folder when there is one, else
+// the home itself, never beside an installed program; otherwise the
+// program's own folder (whose text ends in a separator).
+void folder_without_desktop(const ProgramLocation& program, char (&folder)[PATH_BUFFER]) {
+    char home[PATH_BUFFER];
     char desktop[PATH_BUFFER];
+    // The program's folder without the separator its directory ends in.
+    const std::string_view directory = program.directory;
+    if (!platform::home_folder(home, sizeof home))
+        concat_text(folder, {program.drive, head(directory, directory.empty() ? 0 : directory.size() - 1)});
+    else if (concat_text(desktop, {home, platform::separator(), "Desktop"}) &&
+             platform::entry_type(desktop) == platform::EntryType::folder)
+        copy_text(folder, text_of(desktop));
+    else copy_text(folder, text_of(home));
+}
+
+// kobu.txt: beside the program, else (POSIX) the user's own.
+bool configuration_path(const ProgramLocation& program, char (&configuration)[PATH_BUFFER]) {
+    if (!concat_text(configuration, {program.drive, program.directory, "kobu.txt"})) return false;
+    char own[PATH_BUFFER];
+    if (platform::user_configuration("kobu.txt", own, sizeof own) &&
+        platform::entry_type(configuration) == platform::EntryType::none)
+        copy_text(configuration, text_of(own));
+    return true;
+}
+
+// Where the favorites page goes: the Desktop, else the folder above; kobu.txt
+// (its path goes to `configuration`) may name another path.  A path that
+// would not fit is refused, never cut short.
+bool favorites_output_path(const ProgramLocation& program, char (&configuration)[PATH_BUFFER],
+                           char (&output)[PATH_BUFFER]) {
+    char folder[PATH_BUFFER];
     char default_output[PATH_BUFFER];
-    const int desktop_found = get_shell_folder("Desktop", desktop);
-    if (desktop_found == 2) return false;  // never a look-alike's page
-    // The program's directory ends in its separator already.
-    const bool fits = desktop_found == 0 ? concat_text(default_output, {desktop, platform::separator(), "kobu.html"})
-                                         : concat_text(default_output, {program.drive, program.directory, "kobu.html"});
-    return fits && concat_text(configuration, {program.drive, program.directory, "kobu.txt"}) &&
-           platform::read_profile_string(configuration, "kobu", "html", default_output, output, sizeof output);
+    const int desktop_found = get_shell_folder("Desktop", folder);
+    if (desktop_found == 2) return refuse("Desktop", "names no folder the program can reach");  // never a look-alike's
+    if (desktop_found == 1) folder_without_desktop(program, folder);
+    if (!concat_text(default_output, {folder, platform::separator(), "kobu.html"}))
+        return refuse(folder, "kobu.html there would be longer than 259 bytes");
+    if (!configuration_path(program, configuration))
+        return refuse(program.directory, "kobu.txt there would be longer than 259 bytes");
+    if (!platform::read_profile_string(configuration, "kobu", "html", default_output, output, sizeof output))
+        return refuse(configuration, "its html= value is longer than 259 bytes");
+    if (output[0] == '\0') return refuse(configuration, "its html= value is empty");
+    return true;
 }
 
 // Writes the favorites page of `listing_root` to `output_path`, never over
@@ -110,19 +221,37 @@ int get_shell_folder(const char* value_name, char* destination) {
 }
 
 int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, int /*show_command*/) {
+    Arguments parts(tail);
+    return app_run(tail, parts);
+}
+
+int app_run(const char* tail, Arguments& parts) {
     const bool open_after = platform::control_key_down();
 
     char favorites[PATH_BUFFER] = "";
     const bool favorites_usable = find_favorites(favorites);
 
+    // One path first, spaces and all; then its parts.
     char resolved[PATH_BUFFER] = "";
-    resolve_argument(tail, resolved);
+    const std::string_view given = unquoted(text_of(tail));
+    if (!given.empty() && !resolve(given, resolved)) {
+        const int pages = write_pages_of_parts(tail, parts);
+        if (pages >= 0) return pages;
+    }
     if (names_a_file(resolved)) return write_links_page_of(resolved) ? 0 : 1;
-    if (resolved[0] == '\0' && !favorites_usable) return 1;
+    if (resolved[0] == '\0' && !favorites_usable) {
+        platform::report("Favorites", "names no folder the program can reach");
+        return 1;
+    }
 
     ProgramLocation program{};
+    char configuration[PATH_BUFFER];
     char output[PATH_BUFFER];
-    if (!locate_program(program) || !favorites_output_path(program, output)) return 1;
+    if (!locate_program(program)) {
+        platform::report("", "the program's own path is unknown or longer than 259 bytes");
+        return 1;
+    }
+    if (!favorites_output_path(program, configuration, output)) return 1;
     if (!write_favorites_page(output, resolved[0] != '\0' ? resolved : favorites)) return 1;
     if (open_after) platform::shell_open(output);
     return 0;

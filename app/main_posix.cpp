@@ -1,7 +1,9 @@
 // Process entry of the POSIX build: the arguments, joined by single spaces,
-// stand for the command-line tail that follows the program name on Windows.
-// The one word --help, -h or --version alone prints usage or version on
-// standard output instead and writes no page.
+// stand for the command-line tail that follows the program name on Windows,
+// and they are its parts as they are, for several files at once.
+// --help, -h and --version print usage or version on standard output instead
+// and write no page; any other argument that begins with "-" is refused
+// (exit 2) before anything is written.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,23 +15,28 @@
 namespace {
 
 const char USAGE[] =
-    "Usage: kobu [FOLDER | FILE]\n"
+    "Usage: kobu [FOLDER | FILE...]\n"
     "Writes one HTML page of links, in Shift_JIS with CR LF line ends.\n"
     "\n"
     "  kobu          list the Internet shortcuts (*.url) of the Favorites folder,\n"
-    "                folder by folder, in kobu.html on the Desktop\n"
+    "                folder by folder in name order, in kobu.html on the Desktop\n"
     "  kobu FOLDER   list that folder's tree instead\n"
-    "  kobu FILE     list the http:// and https:// addresses of the text FILE\n"
+    "  kobu FILE...  list the http:// and https:// addresses of each text FILE\n"
     "                in FILE.html beside it\n"
     "\n"
-    "The arguments are joined by single spaces into one path.  The Favorites and\n"
-    "Desktop folders are XDG_FAVORITES_DIR and XDG_DESKTOP_DIR in\n"
-    "$XDG_CONFIG_HOME/user-dirs.dirs; kobu.txt beside the program can name another\n"
-    "page ([kobu] html=PATH).  KOBU_OPEN=1 opens the favorites page with xdg-open.\n"
-    "Exit status: 0 when the page was written completely, 1 when it could not be.\n"
+    "The arguments joined by single spaces are one path first; when that names\n"
+    "nothing and each argument names a file, each file gets its page.  The\n"
+    "Favorites and Desktop folders are XDG_FAVORITES_DIR and XDG_DESKTOP_DIR in\n"
+    "$XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config); with no Desktop folder\n"
+    "the page goes to ~/Desktop, or to ~ when there is none.  kobu.txt beside the\n"
+    "program, else $XDG_CONFIG_HOME/kobu/kobu.txt, can name another page\n"
+    "([kobu] html=PATH).  KOBU_OPEN=1 opens the favorites page with xdg-open.\n"
+    "Exit status: 0 when the page was written completely; 1 when it could not be,\n"
+    "with the reason on standard error; 2 for an unknown option.\n"
     "\n"
     "  -h, --help     print this help and exit\n"
     "      --version  print the version and exit\n"
+    "      --         end of options (or write ./-name for a file named -name)\n"
     "\n"
     "Full documentation: man kobu\n";
 
@@ -47,21 +54,35 @@ int print(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2) {
-        std::string_view only = argv[1];
-        if (only == "--help" || only == "-h") return print(USAGE);
-        if (only == "--version") return print(VERSION);
+    // Options first: any argument that begins with "-", up to a "--" that
+    // ends them; every other argument is a path.
+    int paths = 1;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (options && arg == "--") {
+            options = false;
+        } else if (options && starts_with(arg, "-")) {
+            if (arg == "--help" || arg == "-h") return print(USAGE);
+            if (arg == "--version") return print(VERSION);
+            std::fprintf(stderr, "kobu: %s: unknown option (a file so named is ./%s; see kobu --help)\n", argv[i],
+                         argv[i]);
+            return 2;
+        } else {
+            argv[paths++] = argv[i];
+        }
     }
+    // Joined, the paths stand for the tail, cut where the buffer ends: a text
+    // so long names no path, cut or not.
     static char tail[32768];
     std::size_t used = 0;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        std::size_t need = arg.size() + (i > 1 ? 1 : 0);
-        if (used + need >= sizeof tail) return 1;  // longer than any Windows command line
+    for (int i = 1; i < paths && used + 1 < sizeof tail; ++i) {
         if (i > 1) tail[used++] = ' ';
-        std::memcpy(tail + used, arg.data(), arg.size());
-        used += arg.size();
+        copy_text_cut(tail + used, sizeof tail - used, argv[i]);
+        used += std::strlen(tail + used);
     }
     tail[used] = '\0';
-    return app_main(nullptr, nullptr, tail, 1);
+    // Each argument is a part as it is: no quotes or backslashes to undo.
+    Arguments parts(argv + 1, static_cast<std::size_t>(paths - 1));
+    return app_run(tail, parts);
 }

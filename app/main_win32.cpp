@@ -8,12 +8,49 @@
 
 namespace {
 
+using platform::win32::Faithful;
+using platform::win32::WIDE_PATH;
+
+// Several parts of a Unicode tail (dropped files), each through a path that
+// reaches it, its short form where the code page cannot hold its name,
+// quoted again into `out` as an ANSI tail that splits into the same parts:
+// a backslash before a closing quote is doubled.  False when a part has no
+// such path, or they do not fit.
+bool faithful_parts(const wchar_t* wide, char* out, std::size_t cap) {
+    std::size_t n = 0;
+    wchar_t part[WIDE_PATH];
+    bool whole = true;
+    for (const wchar_t* at = wide; (at = next_argument(at, part, WIDE_PATH, whole)) != nullptr;) {
+        char path[PATH_BUFFER];
+        if (!whole || platform::win32::faithful_path(part, path, sizeof path) != Faithful::yes) return false;
+        std::size_t backslashes = 0;  // the backslashes that end the path, not trail bytes
+        for (const char* p = path; *p != '\0'; ++p) {
+            if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] != '\0') {
+                ++p;
+                backslashes = 0;
+            } else {
+                backslashes = *p == '\\' ? backslashes + 1 : 0;
+            }
+        }
+        const std::size_t length = static_cast<std::size_t>(lstrlenA(path));
+        if (n + length + backslashes + 4 > cap) return false;
+        if (n > 0) out[n++] = ' ';
+        out[n++] = '"';
+        for (std::size_t i = 0; i < length; ++i) out[n++] = path[i];
+        for (; backslashes > 0; --backslashes) out[n++] = '\\';
+        out[n++] = '"';
+    }
+    out[n] = '\0';
+    return true;
+}
+
 // The argument as the program can use it: the ANSI tail, unless the ANSI
 // command line lost characters the code page cannot hold (a dropped
 // "Café.txt" arrives as "Cafe.txt", another file's name); then the path the
-// Unicode command line names, in its short form.  False when there is no
-// such path: the run then writes nothing rather than a look-alike's page.
-bool faithful_tail(const char*& tail, char (&buffer)[PATH_BUFFER]) {
+// Unicode command line names, in its short form, or, for several dropped
+// files, each of them so.  False when there is no such path: the run then
+// writes nothing rather than a look-alike's page.
+bool faithful_tail(const char*& tail, char* buffer, std::size_t cap) {
     const wchar_t* wide_line = GetCommandLineW();
     static wchar_t back[32768];
     if (MultiByteToWideChar(CP_ACP, 0, GetCommandLineA(), -1, back, 32768) != 0) {
@@ -25,13 +62,18 @@ bool faithful_tail(const char*& tail, char (&buffer)[PATH_BUFFER]) {
     const wchar_t* wide = command_tail(wide_line);
     // One pair of quotes around the whole tail, as the shell passes a path
     // with a space, goes: the path inside them.
-    wchar_t path[platform::win32::WIDE_PATH];
-    int n = lstrlenW(wide);
-    if (n >= static_cast<int>(platform::win32::WIDE_PATH)) return false;
-    const bool quoted = n >= 2 && wide[0] == L'"' && wide[n - 1] == L'"';
-    lstrcpynW(path, quoted ? wide + 1 : wide, quoted ? n - 1 : n + 1);
-    if (path[0] == L'\0') return true;
-    if (platform::win32::faithful_path(path, buffer, sizeof buffer) != platform::win32::Faithful::yes) return false;
+    const int n = lstrlenW(wide);
+    if (n < static_cast<int>(WIDE_PATH)) {
+        wchar_t path[WIDE_PATH];
+        const bool quoted = n >= 2 && wide[0] == L'"' && wide[n - 1] == L'"';
+        lstrcpynW(path, quoted ? wide + 1 : wide, quoted ? n - 1 : n + 1);
+        if (path[0] == L'\0') return true;
+        if (platform::win32::faithful_path(path, buffer, PATH_BUFFER) == Faithful::yes) {
+            tail = buffer;
+            return true;
+        }
+    }
+    if (!faithful_parts(wide, buffer, cap)) return false;
     tail = buffer;
     return true;
 }
@@ -40,7 +82,7 @@ bool faithful_tail(const char*& tail, char (&buffer)[PATH_BUFFER]) {
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*command_line*/, int /*show*/) {
     const char* tail = split_command_line(GetCommandLineA());
-    static char faithful[PATH_BUFFER];
-    if (!faithful_tail(tail, faithful)) return 1;
+    static char faithful[1 << 16];
+    if (!faithful_tail(tail, faithful, sizeof faithful)) return 1;
     return app_main(GetModuleHandleA(nullptr), nullptr, tail, SW_SHOWNORMAL);
 }

@@ -28,6 +28,7 @@ fi
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 if [ "$route" = win32 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "adding the i386 architecture to dpkg (dpkg --add-architecture i386), for 32-bit Wine"
   as_root dpkg --add-architecture i386
   need_update=1
 fi

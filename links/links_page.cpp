@@ -235,7 +235,11 @@ int extract_links(const char* input_path, const char* output_path) {
     char output[PATH_BUFFER];
     if (!copy_text(input, text_of(input_path)) || !copy_text(output, text_of(output_path))) return 1;
     platform::FileHandle in = platform::open_for_reading(input);
-    if (in == platform::NO_FILE) return 1;
+    if (in == platform::NO_FILE) {
+        platform::report(input,
+                         platform::entry_type(input) == platform::EntryType::file ? nullptr : "is not a regular file");
+        return 1;
+    }
     PageFile page;
     bool written = false;
     if (page.begin(output)) {
@@ -245,6 +249,7 @@ int extract_links(const char* input_path, const char* output_path) {
         LineReader reader(in, storage, sizeof storage, platform::file_size(in));
         write_links_page(page.out(), reader, input);
         // A page cut short by a read error does not replace the old one.
+        if (reader.failed()) platform::report(input, nullptr);
         written = !reader.failed() && page.commit();
     }
     platform::close_file(in);

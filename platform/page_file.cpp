@@ -19,8 +19,12 @@ std::string_view decimal(unsigned long n, char (&digits)[24]) {
 bool may_replace_page(const char* target) {
     platform::FileIdentity page;
     platform::FileIdentity program;
-    return platform::may_replace(target) && platform::file_identity(target, page) &&
-           platform::program_identity(program) && !(page == program) && read_guard::watch(page);
+    if (!platform::may_replace(target)) return platform::refuse(target, "is read-only");
+    if (!platform::file_identity(target, page)) return platform::refuse(target, nullptr);
+    if (!platform::program_identity(program)) return platform::refuse(target, "the program's own file cannot be told");
+    if (page == program) return platform::refuse(target, "is the program itself");
+    if (!read_guard::watch(page)) return platform::refuse(target, "is a file this run reads");
+    return true;
 }
 
 }  // namespace
@@ -28,19 +32,22 @@ bool may_replace_page(const char* target) {
 PageFile::~PageFile() { abandon(); }
 
 bool PageFile::begin(const char* path) {
-    if (!platform::page_target(path, target_, sizeof target_)) return false;
+    if (!platform::page_target(path, target_, sizeof target_))
+        return platform::refuse(path, "its links go round, name too long a path, or are another user's in a shared folder");
     switch (platform::entry_type(target_)) {
         case platform::EntryType::none:
             break;
         case platform::EntryType::file:
             if (!may_replace_page(target_)) return false;
             break;
+        case platform::EntryType::folder:
+            return platform::refuse(target_, "is a folder");
         default:
-            return false;  // never written through, never replaced
+            return platform::refuse(target_, "is not a regular file");  // never written through, never replaced
     }
     if (create_temporary()) return true;
     read_guard::stop();
-    return false;
+    return platform::refuse(target_, nullptr);
 }
 
 bool PageFile::create_temporary() {
@@ -69,8 +76,14 @@ bool PageFile::create_temporary() {
 
 bool PageFile::sink(void* context, const char* data, std::size_t size) {
     auto* self = static_cast<PageFile*>(context);
-    if (self->file_ == platform::NO_FILE || !platform::write_bytes(self->file_, data, size)) self->failed_ = true;
-    if (self->failed_) return false;
+    if (self->failed_ || self->file_ == platform::NO_FILE) {  // given up on, or never begun: nothing more to say
+        self->failed_ = true;
+        return false;
+    }
+    if (!platform::write_bytes(self->file_, data, size)) {
+        self->failed_ = true;
+        return platform::refuse(self->target_, nullptr);
+    }
     self->written_ += size;
     if (self->written_ - self->pushed_ >= WRITE_BACK_STEP) {
         platform::write_back(self->file_, self->pushed_, self->written_ - self->pushed_);
@@ -80,12 +93,16 @@ bool PageFile::sink(void* context, const char* data, std::size_t size) {
 }
 
 bool PageFile::commit() {
-    bool ok = out_.close() && !failed_ && file_ != platform::NO_FILE && !read_guard::page_was_read() &&
-              !platform::resources_exhausted() && platform::adopt_attributes(file_, target_) &&
-              platform::sync_file(file_);
-    if (file_ != platform::NO_FILE) ok = platform::close_file(file_) && ok;
+    if (file_ == platform::NO_FILE) return false;
+    bool ok = out_.close() && !failed_;
+    if (ok && read_guard::page_was_read()) ok = platform::refuse(target_, "is a file this run reads");
+    if (ok && platform::resources_exhausted()) ok = platform::refuse(target_, "the run ran out of file descriptors or memory");
+    if (ok && !(platform::adopt_attributes(file_, target_) && platform::sync_file(file_)))
+        ok = platform::refuse(target_, nullptr);
+    if (!platform::close_file(file_) && ok) ok = platform::refuse(target_, nullptr);
     file_ = platform::NO_FILE;
-    if (ok && platform::replace_file(temporary_, target_)) {
+    if (ok && !platform::replace_file(temporary_, target_)) ok = platform::refuse(target_, nullptr);
+    if (ok) {
         temporary_[0] = '\0';
         read_guard::stop();
         return true;

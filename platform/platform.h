@@ -62,6 +62,17 @@ Lookup read_shell_folder(const char* name, char* out, std::size_t cap);
 // The Windows directory, without trailing separator (POSIX: $HOME).
 bool windows_directory(char* out, std::size_t cap);
 
+// The user's home folder, where a page goes that has no Desktop folder to
+// go to (POSIX: $HOME).  Windows keeps no such place for a program: false,
+// and such a page goes beside the program.
+bool home_folder(char* out, std::size_t cap);
+
+// Where the user's own copy of the program's configuration file `name`
+// lives, for when there is none beside the program (POSIX:
+// $XDG_CONFIG_HOME/kobu/NAME, by default ~/.config/kobu/NAME).  False where
+// the system keeps no such place (Windows: only beside the program).
+bool user_configuration(const char* name, char* out, std::size_t cap);
+
 // Profile-file lookup: the value of `key` in `section` of `file`, or
 // `fallback` when the file, section or key is absent.  False (and `out`
 // untouched) when the text found does not fit `cap`.
@@ -188,6 +199,21 @@ bool replace_file(const char* from, const char* to);
 bool remove_file(const char* path);
 // A number that tells this run from any other running at the same time.
 unsigned long process_id();
+
+// ---- Messages ----------------------------------------------------------
+
+// Tells the user why the run cannot use `path`, or what it does instead.
+// POSIX: one line on standard error, "kobu: PATH: CAUSE" ("kobu: CAUSE" for
+// an empty path), where a null `cause` stands for the system's reason for
+// the call that has just failed (errno).  Windows: nothing; the exit code is
+// the program's only report.
+void report(const char* path, const char* cause);
+
+// Reports, then false: for a routine that gives up on `path`.
+inline bool refuse(const char* path, const char* cause) {
+    report(path, cause);
+    return false;
+}
 
 // ---- Shell -------------------------------------------------------------
 

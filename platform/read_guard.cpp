@@ -4,10 +4,11 @@ namespace read_guard {
 
 namespace {
 
-// The files read before a page began: a run reads only a few of them (its
-// configuration, the user-dirs file, a text input); the shortcuts it reads
-// while a page is written are only compared with that page.
-constexpr std::size_t KEPT = 16;
+// The files read before a page began: a few (its configuration, the
+// user-dirs file, a text input), and one more for each text file of a run
+// given several; the shortcuts read while a page is written are only
+// compared with that page.
+constexpr std::size_t KEPT = std::size_t{1} << 15;
 platform::FileIdentity kept[KEPT];
 std::size_t count = 0;
 bool lost_count = false;

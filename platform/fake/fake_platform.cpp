@@ -365,6 +365,15 @@ bool windows_directory(char* out, std::size_t cap) {
     return !current().windows_directory.empty() && copy_text(out, cap, current().windows_directory);
 }
 
+bool home_folder(char* out, std::size_t cap) {
+    return !windows() && !current().home.empty() && copy_text(out, cap, current().home);
+}
+
+bool user_configuration(const char* name, char* out, std::size_t cap) {
+    return !windows() && !current().configuration_home.empty() &&
+           concat_text(out, cap, {current().configuration_home, "/kobu/", name});
+}
+
 bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
                          std::size_t cap) {
     return profile_file_lookup(file, section, key, fallback, out, cap);
@@ -424,8 +433,11 @@ bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry&
         consider(".", "", true, dir, false);
         consider("..", "", true, dir->parent != nullptr ? dir->parent : dir, false);
     }
+    const std::size_t first = windows() ? s->entries.size() : 0;  // Windows: the dots first
     for (const auto& c : dir->children)
         consider(c->name, c->alias, c->faithful, target_of(c.get()), c->kind == fake::LINK);
+    std::stable_sort(s->entries.begin() + static_cast<std::ptrdiff_t>(first), s->entries.end(),
+                     [](const FolderEntry& a, const FolderEntry& b) { return compare_names(a.name, b.name) < 0; });
     if (s->entries.empty()) {
         delete s;
         return false;
@@ -584,6 +596,10 @@ bool remove_file(const char* path) {
 }
 
 unsigned long process_id() { return 4242; }
+
+void report(const char* path, const char* cause) {
+    current().messages.push_back(std::string(path) + ": " + (cause != nullptr ? cause : "(system)"));
+}
 
 void shell_open(const char* path) { current().opened.emplace_back(path); }
 

@@ -8,6 +8,8 @@
 //     other than a drive root return "." and ".." first.
 //   POSIX flavour: "/" separates, a name is found as spelled first and
 //     otherwise without regard to letter case, as the POSIX stand-in does.
+//   Both return a folder's entries in name order, as NTFS and the POSIX
+//   stand-in do.
 //
 // Faults can be injected: a read error after some bytes of a file, a disk
 // that fills up, files that cannot be replaced, files whose identity cannot
@@ -86,11 +88,14 @@ public:
     std::optional<std::string> program;  // the program's own path; none: unknown
     bool program_path_lost = false;      // the program is known, but its path fits no buffer
     std::string windows_directory;       // empty: unknown
+    std::string home;                    // POSIX: the home folder; empty: none
+    std::string configuration_home;      // POSIX: the user's configuration folder; empty: none
     std::string current_folder;          // relative paths start here
     bool control_down = false;
     std::map<std::string, std::string> shell_folders;  // "Desktop", "Favorites"; absent: missing
     std::set<std::string> unusable_shell_folders;      // present, but naming no reachable path
     std::vector<std::string> opened;                   // paths the shell was asked to open
+    std::vector<std::string> messages;  // what the run told the user: "PATH: CAUSE", the system's reason "(system)"
 
     // ---- used by the platform calls ----
     struct Open;

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -70,7 +71,16 @@ bool control_key_down() {
 
 namespace {
 
-std::string_view home_folder() { return text_of(std::getenv("HOME")); }
+std::string_view home_variable() { return text_of(std::getenv("HOME")); }
+
+// A file of the user's configuration folder: $XDG_CONFIG_HOME when it is
+// absolute (a relative one is ignored, as the base-directory rules say),
+// else ~/.config.
+bool configuration_file(std::string_view name, char (&file)[PATH_BUFFER]) {
+    const std::string_view config = text_of(std::getenv("XDG_CONFIG_HOME"));
+    return starts_with(config, "/") ? concat_text(file, {config, "/", name})
+                                    : concat_text(file, {home_variable(), "/.config/", name});
+}
 
 }  // namespace
 
@@ -81,20 +91,25 @@ Lookup read_shell_folder(const char* name, char* out, std::size_t cap) {
     else return Lookup::missing;
 
     char file[PATH_BUFFER];
-    // A relative XDG_CONFIG_HOME is ignored, as the base-directory rules say.
-    std::string_view config = text_of(std::getenv("XDG_CONFIG_HOME"));
-    bool named = starts_with(config, "/") ? concat_text(file, {config, "/user-dirs.dirs"})
-                                          : concat_text(file, {home_folder(), "/.config/user-dirs.dirs"});
-    if (!named) return Lookup::missing;
+    if (!configuration_file("user-dirs.dirs", file)) return Lookup::missing;
     bool found = false;
     with_small_file_lines(
-        file, [&](LineReader& reader) { found = user_dirs_lookup(reader, variable, home_folder(), out, cap); });
+        file, [&](LineReader& reader) { found = user_dirs_lookup(reader, variable, home_variable(), out, cap); });
     return found ? Lookup::found : Lookup::missing;
 }
 
-bool windows_directory(char* out, std::size_t cap) {
-    std::string_view home = home_folder();
+bool windows_directory(char* out, std::size_t cap) { return home_folder(out, cap); }
+
+bool home_folder(char* out, std::size_t cap) {
+    const std::string_view home = home_variable();
     return !home.empty() && copy_text(out, cap, home);
+}
+
+bool user_configuration(const char* name, char* out, std::size_t cap) {
+    char relative[PATH_BUFFER];
+    char file[PATH_BUFFER];
+    return concat_text(relative, {"kobu/", name}) && configuration_file(relative, file) &&
+           copy_text(out, cap, text_of(file));
 }
 
 bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
@@ -110,30 +125,38 @@ std::uint32_t file_attributes(const char* path) {
 
 namespace {
 
-// Folder listings, kept so that the second search of a folder (the folder
-// writer lists its shortcuts, then its subfolders) replays the first one's
-// entries instead of reading the folder again.  Listings are kept as a stack
-// in a fixed arena, as searches nest: the listing of a folder stays while its
-// subfolders are walked, each of their listings above it.  A listing that
-// does not fit is not kept, and its folder is simply read again.
+// Folder listings.  The first search of a folder reads it whole into a fixed
+// arena and sorts its names in the order NTFS keeps them, so that a tree
+// gives the same page however it was made or copied; the second search of
+// the same folder (the folder writer lists its shortcuts, then its
+// subfolders) replays that listing instead of reading the folder again.
+// Listings are kept as a stack, as searches nest: the listing of a folder
+// stays while its subfolders are walked, each of their listings above it.
+// A folder whose listing does not fit what is left of the arena is read as
+// the file system hands it out, unsorted, once for each search.
 //
-// A listing: a header, the folder's path and NUL, then entries, each a flags
-// byte and the name and NUL; a 0 flags byte ends a whole listing.
+// A listing: a header, the folder's path and NUL, its entries (each a flags
+// byte, the entry's inode, the name and NUL), then the entries' offsets in
+// name order.
 struct ListingHeader {
     std::size_t below;  // the listing under this one, or NO_LISTING
-    DIR* dir;           // the folder, kept open while its listing is: its subfolders open relative to it
-    char state;         // RECORDING, KEPT (read whole, its search ended) or REPLAYING
+    DIR* dir;           // the folder, kept open with its listing: its entries open relative to it
+    std::size_t order;  // where the offsets begin
+    std::size_t count;
+    char state;  // FIRST (its first search going on), KEPT (ended, for a second) or REPLAYING
 };
 constexpr std::size_t NO_LISTING = SIZE_MAX;
-constexpr char RECORDING = 'w', KEPT = 'k', REPLAYING = 'r';
+constexpr char FIRST = 'f', KEPT = 'k', REPLAYING = 'r';
 constexpr unsigned char ENTRY = 1, IS_DIR = 2, IS_FILE = 4, IS_LINK = 8;
+constexpr std::size_t ENTRY_HEAD = 1 + sizeof(std::uint64_t);  // an entry's flags and inode, before its name
 
-alignas(ListingHeader) char arena[1 << 18];
+alignas(ListingHeader) char arena[1 << 20];
 std::size_t arena_top = 0;  // end of the listings
 std::size_t top_listing = NO_LISTING;
 
 ListingHeader& header(std::size_t listing) { return *reinterpret_cast<ListingHeader*>(arena + listing); }
 const char* folder_of(std::size_t listing) { return arena + listing + sizeof(ListingHeader); }
+std::uint32_t* order_of(std::size_t listing) { return reinterpret_cast<std::uint32_t*>(arena + header(listing).order); }
 
 void pop_listing() {
     if (header(top_listing).dir != nullptr) closedir(header(top_listing).dir);
@@ -142,11 +165,10 @@ void pop_listing() {
 }
 
 // Where `path` may be found relative to a folder still open: when it is an
-// entry of the folder whose listing is being replayed, that folder and the
+// entry of the folder whose listing is being searched, that folder and the
 // entry's name; otherwise the current folder and the whole path.
 int relative_to_open_folder(const char*& path) {
-    if (top_listing == NO_LISTING || header(top_listing).state != REPLAYING || header(top_listing).dir == nullptr)
-        return AT_FDCWD;
+    if (top_listing == NO_LISTING || header(top_listing).state == KEPT) return AT_FDCWD;
     const std::string_view folder = folder_of(top_listing);
     const std::string_view p = path;
     if (p.size() <= folder.size() + 1 || !starts_with(p, folder) || p[folder.size()] != '/') return AT_FDCWD;
@@ -154,10 +176,6 @@ int relative_to_open_folder(const char*& path) {
     if (std::strchr(name, '/') != nullptr) return AT_FDCWD;
     path = name;
     return dirfd(header(top_listing).dir);
-}
-
-bool is_replay(const FolderSearch& search) {
-    return search.handle >= static_cast<void*>(arena) && search.handle < static_cast<void*>(arena + sizeof arena);
 }
 
 // The flags of a directory entry: links followed for the folder and file
@@ -195,29 +213,60 @@ bool describe(std::string_view name, unsigned char flags, std::uint64_t index, F
     return true;
 }
 
-// Adds an entry to the listing being recorded; one that no longer fits
-// drops it.
-void record(FolderSearch& search, std::string_view name, unsigned char flags) {
-    if (arena_top + name.size() + 3 > sizeof arena) {
-        pop_listing();
-        search.listing = NO_LISTING;
-        return;
+std::size_t aligned(std::size_t at, std::size_t to) { return (at + to - 1) / to * to; }
+
+// Reads the open folder whole, in one pass, into a new listing on top of the
+// stack and puts its names in order; false, with nothing kept and the folder
+// rewound, when the listing does not fit.
+bool list_folder(DIR* dir, std::string_view folder) {
+    const std::size_t listing = aligned(arena_top, alignof(ListingHeader));
+    std::size_t end = listing + sizeof(ListingHeader) + folder.size() + 1;
+    if (end > sizeof arena) return false;
+    std::memcpy(arena + listing + sizeof(ListingHeader), folder.data(), folder.size());
+    arena[end - 1] = '\0';
+    const std::size_t first = end;
+    std::size_t count = 0;
+    while (const dirent* d = readdir(dir)) {
+        const std::string_view name = d->d_name;
+        // Room for the entry and, after all of them, every offset.
+        if (end + ENTRY_HEAD + name.size() + 1 + alignof(std::uint32_t) + sizeof(std::uint32_t) * (count + 1) >
+            sizeof arena) {
+            rewinddir(dir);
+            return false;
+        }
+        std::uint64_t index;
+        arena[end] = static_cast<char>(flags_of(dir, d, index));
+        std::memcpy(arena + end + 1, &index, sizeof index);
+        end += ENTRY_HEAD;
+        std::memcpy(arena + end, name.data(), name.size() + 1);
+        end += name.size() + 1;
+        ++count;
     }
-    arena[arena_top++] = static_cast<char>(flags);
-    std::memcpy(arena + arena_top, name.data(), name.size());
-    arena_top += name.size();
-    arena[arena_top++] = '\0';
+    const std::size_t order = aligned(end, alignof(std::uint32_t));
+    auto* offsets = reinterpret_cast<std::uint32_t*>(arena + order);
+    for (std::size_t i = 0, at = first; i < count; ++i, at += ENTRY_HEAD + std::strlen(arena + at + ENTRY_HEAD) + 1)
+        offsets[i] = static_cast<std::uint32_t>(at);
+    std::sort(offsets, offsets + count, [](std::uint32_t a, std::uint32_t b) {
+        return compare_names(arena + a + ENTRY_HEAD, arena + b + ENTRY_HEAD) < 0;
+    });
+    header(listing) = {top_listing, dir, order, count, FIRST};
+    arena_top = order + sizeof(std::uint32_t) * count;
+    top_listing = listing;
+    return true;
 }
 
 bool next_match(FolderSearch& search, FolderEntry& entry) {
-    if (is_replay(search)) {
-        const char* at = static_cast<const char*>(search.handle);
-        while (*at != '\0') {
-            const auto flags = static_cast<unsigned char>(*at);
-            const std::string_view name = at + 1;
-            at += name.size() + 2;
-            search.handle = const_cast<char*>(at);
-            if (wildcard_match(search.wildcard, name) && describe(name, flags, 0, entry)) return true;
+    if (search.listing != NO_LISTING) {
+        const std::uint32_t* at = static_cast<const std::uint32_t*>(search.handle);
+        const std::uint32_t* const end = order_of(search.listing) + header(search.listing).count;
+        while (at != end) {
+            const char* e = arena + *at++;
+            const std::string_view name = e + ENTRY_HEAD;
+            search.handle = const_cast<std::uint32_t*>(at);
+            std::uint64_t index;
+            std::memcpy(&index, e + 1, sizeof index);
+            if (wildcard_match(search.wildcard, name) && describe(name, static_cast<unsigned char>(*e), index, entry))
+                return true;
         }
         return false;
     }
@@ -225,15 +274,17 @@ bool next_match(FolderSearch& search, FolderEntry& entry) {
     while (const dirent* d = readdir(dir)) {
         std::uint64_t index;
         const unsigned char flags = flags_of(dir, d, index);
-        if (search.listing != NO_LISTING) record(search, d->d_name, flags);
         if (wildcard_match(search.wildcard, d->d_name) && describe(d->d_name, flags, index, entry)) return true;
     }
-    if (search.listing != NO_LISTING) {  // the whole folder was read: kept for a second search
-        arena[arena_top++] = '\0';
-        header(search.listing).state = KEPT;
-        header(search.listing).dir = dir;  // it stays open with the listing
-        search.listing = NO_LISTING;
-    }
+    return false;
+}
+
+// Starts a search over a listing.
+bool search_listing(FolderSearch& search, std::size_t listing, FolderEntry& entry) {
+    search.listing = listing;
+    search.handle = order_of(listing);
+    if (next_match(search, entry)) return true;
+    end_folder_search(search);
     return false;
 }
 
@@ -254,11 +305,7 @@ bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry&
     if (top_listing != NO_LISTING && header(top_listing).state == KEPT) {
         if (std::strcmp(folder_of(top_listing), search.folder) == 0) {
             header(top_listing).state = REPLAYING;
-            search.listing = top_listing;
-            search.handle = arena + top_listing + sizeof(ListingHeader) + folder.size() + 1;
-            if (next_match(search, entry)) return true;
-            end_folder_search(search);
-            return false;
+            return search_listing(search, top_listing, entry);
         }
         pop_listing();
     }
@@ -271,17 +318,8 @@ bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry&
         if (fd >= 0) close(fd);
         return false;
     }
-    search.handle = dir;
-    const bool recording = top_listing == NO_LISTING || header(top_listing).state == REPLAYING;
-    if (recording && arena_top + sizeof(ListingHeader) + folder.size() + 2 <= sizeof arena) {
-        const std::size_t listing =
-            (arena_top + alignof(ListingHeader) - 1) / alignof(ListingHeader) * alignof(ListingHeader);
-        header(listing) = {top_listing, nullptr, RECORDING};
-        std::memcpy(arena + listing + sizeof(ListingHeader), folder.data(), folder.size());
-        arena[listing + sizeof(ListingHeader) + folder.size()] = '\0';
-        arena_top = listing + sizeof(ListingHeader) + folder.size() + 1;
-        top_listing = search.listing = listing;
-    }
+    if (list_folder(dir, folder)) return search_listing(search, top_listing, entry);
+    search.handle = dir;  // too large to keep: read as it comes
     if (next_match(search, entry)) return true;
     end_folder_search(search);
     return false;
@@ -293,13 +331,15 @@ bool next_folder_entry(FolderSearch& search, FolderEntry& entry) {
 
 void end_folder_search(FolderSearch& search) {
     if (search.handle == nullptr) return;
-    if (is_replay(search)) {
-        if (search.listing == top_listing) pop_listing();  // a folder's second search is its last
+    if (search.listing != NO_LISTING) {
+        // Listings above this one were kept for second searches that never came.
+        while (top_listing != NO_LISTING && top_listing > search.listing) pop_listing();
+        if (top_listing == search.listing) {
+            if (header(top_listing).state == FIRST) header(top_listing).state = KEPT;  // for its second search
+            else pop_listing();  // a folder's second search is its last
+        }
     } else {
-        if (search.listing != NO_LISTING && search.listing == top_listing) pop_listing();  // ended early: not kept
-        // A folder read whole stays open with its kept listing.
-        const bool kept = top_listing != NO_LISTING && header(top_listing).dir == search.handle;
-        if (!kept) closedir(static_cast<DIR*>(search.handle));
+        closedir(static_cast<DIR*>(search.handle));
     }
     search.handle = nullptr;
     search.listing = NO_LISTING;
@@ -307,11 +347,12 @@ void end_folder_search(FolderSearch& search) {
 
 FileHandle open_found_file(FolderSearch& search, const FolderEntry& entry, const char* path) {
     if (!entry.is_file) return NO_FILE;
-    if (is_replay(search) || search.handle == nullptr) return open_for_reading(path);
+    DIR* dir = search.listing != NO_LISTING ? header(search.listing).dir : static_cast<DIR*>(search.handle);
+    if (dir == nullptr) return open_for_reading(path);
     // Relative to the open folder, and without a stat: the folder said the
     // entry is a regular file.  Non-blocking all the same, should it have
     // become a FIFO since.
-    int fd = openat(dirfd(static_cast<DIR*>(search.handle)), entry.name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = openat(dirfd(dir), entry.name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         note_failure(errno);
         return NO_FILE;
@@ -566,6 +607,12 @@ bool remove_file(const char* path) {
 }
 
 unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
+
+void report(const char* path, const char* cause) {
+    const char* reason = cause != nullptr ? cause : std::strerror(errno);
+    if (path[0] == '\0') std::fprintf(stderr, "kobu: %s\n", reason);
+    else std::fprintf(stderr, "kobu: %s: %s\n", path, reason);
+}
 
 void shell_open(const char* path) {
     // An absolute path, so that no page name can pass for an option; the

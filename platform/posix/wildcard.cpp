@@ -8,6 +8,8 @@ namespace {
 
 char fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+unsigned char upper(char c) { return static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c); }
+
 }  // namespace
 
 bool wildcard_match(std::string_view pattern, std::string_view name) {
@@ -35,4 +37,12 @@ bool wildcard_match(std::string_view pattern, std::string_view name) {
     }
     while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
+}
+
+int compare_names(std::string_view a, std::string_view b) {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i)
+        if (upper(a[i]) != upper(b[i])) return upper(a[i]) < upper(b[i]) ? -1 : 1;
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    return a.compare(b);  // as unsigned bytes
 }

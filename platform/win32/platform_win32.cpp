@@ -169,6 +169,10 @@ bool windows_directory(char* out, std::size_t cap) {
     return copy_text(out, cap, std::string_view(path, n));
 }
 
+// A Windows program keeps its pages and its configuration beside itself.
+bool home_folder(char*, std::size_t) { return false; }
+bool user_configuration(const char*, char*, std::size_t) { return false; }
+
 namespace {
 
 // A kobu.txt saved as UTF-8 (as Notepad does since Windows 10 1903) would be
@@ -448,6 +452,9 @@ bool remove_file(const char* path) {
 }
 
 unsigned long process_id() { return GetCurrentProcessId(); }
+
+// The Windows program shows nothing: its exit code is its report.
+void report(const char*, const char*) {}
 
 void shell_open(const char* path) { ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL); }
 

@@ -1,5 +1,6 @@
 """Favorites page cases: the program started with no argument or a folder."""
 import os
+import re
 import shutil
 
 from case_table import case, expect_file, favorites_and_desktop
@@ -18,6 +19,7 @@ def news_and_tools(env):
             b'</ul>\n</div>\n</div>\n')
     expect_file(page, favorites_page(env.prog(fav), body))
     assert env.opened(wait=False) == []
+    assert env.output == b'', env.output  # a run that writes its page says nothing
 
 
 @case('favorites')
@@ -40,6 +42,42 @@ def nested_tree(env):
     text = read(page)
     assert b'<li><a href="http://upper-case-extension/">News</a></li>' in text
     assert b'not-a-shortcut' not in text
+
+
+NAMES = ['beta', '10', 'a-b', 'zeta', '9', '_x', 'B2', 'Gamma', 'Alpha']
+
+
+@case('favorites', runners=('native',))
+def entries_in_name_order_however_made(env):
+    # A tree made in two orders gives one page, in the order NTFS keeps names.
+    _, page = favorites_and_desktop(env)
+    pages = []
+    for tree, names in (('one', NAMES), ('two', NAMES[::-1])):
+        for n in names:
+            env.write(tree, n + '.url', b'URL=http://' + n.encode() + b'/\n')
+            env.mkdir(tree, 'in ' + n)
+        assert env.run(env.prog(env.host(tree))) == 0
+        pages.append(read(page).replace(env.prog(env.host(tree)), b'TREE'))
+    ordered = [n.encode() for n in ('10', '9', 'a-b', 'Alpha', 'B2', 'beta', 'Gamma', 'zeta', '_x')]
+    assert pages[0] == pages[1]
+    assert re.findall(rb'">([^<]*)</a>', pages[0]) == ordered
+    assert re.findall(rb'"dir">in ([^<]*)</span>', pages[0]) == ordered
+
+
+@case('favorites', runners=('native',))
+def a_folder_too_large_to_sort_is_listed_whole(env):
+    # Names of more than the megabyte a run keeps listings in: listed as the
+    # file system gives them, every one once, the sorted subfolder beside it.
+    fav, page = favorites_and_desktop(env)
+    names = [b'%04d' % i + b'x' * 196 for i in range(5300)]
+    for n in names:
+        env.write('fav', n + b'.url', b'URL=http://' + n[:4] + b'/\n')
+    for n in NAMES:
+        env.write('fav', 'Sub', n + '.url', b'URL=http://sub/\n')
+    assert env.run() == 0
+    text = read(page)
+    assert sorted(re.findall(rb'">(\d{4}x+)</a>', text)) == names
+    assert re.findall(rb'http://sub/">([^<]*)</a>', text) == sorted((n.encode() for n in NAMES), key=bytes.upper)
 
 
 @case('favorites')
@@ -147,14 +185,26 @@ def missing_output_folder(env):
     env.set_folder('Desktop', env.host('no-such-folder'))
     assert env.run() == 1
     assert not os.path.exists(env.host('no-such-folder'))
+    if env.system == 'native':  # one line that says why
+        assert env.output == b'kobu: ' + env.host('no-such-folder', 'kobu.html') + b': No such file or directory\n'
 
 
 @case('favorites')
-def no_desktop_value_writes_beside_the_program(env):
+def no_desktop_value(env):
+    # Windows: beside the program.  Linux: ~/Desktop, else ~, never beside an
+    # installed program; and kobu.txt, none being beside the program, from
+    # $XDG_CONFIG_HOME/kobu.
     fav, _ = favorites_and_desktop(env)
     env.set_folder('Desktop', None)
-    assert env.run() == 0
-    expect_file(env.host('bin', 'kobu.html'), expected_favorites(env, fav))
+    for place in [('bin',)] if env.system == 'wine' else [('home',), ('home', 'Desktop')]:
+        folder = env.mkdir(*place)
+        assert env.run() == 0
+        expect_file(os.path.join(folder, b'kobu.html'), expected_favorites(env, fav))
+    if env.system == 'native':
+        target = env.host('elsewhere.html')
+        env.write('config', 'kobu', 'kobu.txt', b'[kobu]\nhtml=' + target + b'\n')
+        assert env.run() == 0
+        expect_file(target, expected_favorites(env, fav))
 
 
 @case('favorites')

@@ -185,9 +185,9 @@ def hostile_user_dirs_file(env):
     ]
     for text in cases:
         env.user_dirs_text = text
-        assert guarded_run(env, written=[env.host('bin', 'kobu.html')]) == 0
-        # No usable value: Favorites falls back to $HOME/favorites, the page goes beside the program.
-        expect_file(env.host('bin', 'kobu.html'), expected_favorites(env, home_fav))
+        assert guarded_run(env, written=[env.host('home', 'kobu.html')]) == 0
+        # No usable value: Favorites falls back to $HOME/favorites, the page goes to $HOME.
+        expect_file(env.host('home', 'kobu.html'), expected_favorites(env, home_fav))
 
 
 @case('hostile', runners=('wine',))

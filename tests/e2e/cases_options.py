@@ -1,6 +1,6 @@
-"""The native program's --help and --version, which write no page, and the
-words that stay paths; the sample kobu.txt of the release, read by the
-program."""
+"""The native program's options: --help and --version, which write no page,
+unknown ones, which are refused, and the words that stay paths; the sample
+kobu.txt of the release, read by the program."""
 import os
 import re
 import sys
@@ -19,47 +19,52 @@ def project_version():
         return re.search(r'project\(kobu VERSION ([0-9.]+)', f.read()).group(1).encode()
 
 
-# The arguments (as separate words) and what the native program prints for
-# them; None: a path like any other, here one that names nothing.
+# The arguments (as separate words) and what the native program does with
+# them: print the usage or the version, refuse an unknown option, or (None)
+# take them as paths, here ones that name nothing.  The first option decides.
 WORDS = [
     ([b'--help'], 'usage'),
     ([b'-h'], 'usage'),
     ([b'--version'], 'version'),
-    ([b'--help', b'x'], None),
-    ([b'--version', b'--help'], None),
-    ([b'-h', b''], None),
-    ([b'--HELP'], None),
-    ([b'-help'], None),
-    ([b'--version '], None),
-    ([b'-V'], None),
+    ([b'--help', b'x'], 'usage'),
+    ([b'--version', b'--help'], 'version'),
+    ([b'-h', b''], 'usage'),
+    ([b'--HELP'], 'unknown'),
+    ([b'-help'], 'unknown'),
+    ([b'--version '], 'unknown'),
+    ([b'x', b'-V'], 'unknown'),
+    ([b'--', b'--help'], None),
 ]
 
 
 @case('text')
-def help_and_version_only_as_the_one_argument(env):
+def options(env):
     fav, page = favorites_and_desktop(env)
     env.write('fav', 'a.url', b'URL=http://a/\n')
     listing = expected_favorites(env, fav)
     out = env.host('stdout.txt')
-    for words, prints in WORDS:
+    for words, does in WORDS:
         if env.system == 'wine':  # Windows has no options: every word is part of the path
             assert env.run(b' '.join(words)) == 0, words
             expect_file(page, listing)
             os.remove(page)
             continue
-        if prints is None:
+        if does is None:
             assert env.run(words, stdout=out) == 0, words
             expect_file(page, listing)
             os.remove(page)
-            assert read(out) == b'', words
+            assert read(out) == b'' and env.output.endswith(b': no such file or folder; listing the Favorites folder\n')
             continue
-        assert guarded_run(env, words, written=[out], stdout=out) == 0, words
+        rc = guarded_run(env, words, written=[out], stdout=out)
         text = read(out)
-        if prints == 'usage':
-            assert text.startswith(b'Usage: kobu ') and b'--version' in text and b'man kobu' in text, text
+        if does == 'unknown':  # one line on standard error, nothing written
+            assert rc == 2 and text == b'' and env.output.count(b'\n') == 1, (words, env.output)
+            assert env.output.startswith(b'kobu: ' + words[-1] + b': unknown option'), env.output
+        elif does == 'usage':
+            assert rc == 0 and text.startswith(b'Usage: kobu ') and b'--version' in text and b'man kobu' in text, text
         else:
             lines = text.splitlines()
-            assert lines[0] == b'kobu ' + project_version(), lines
+            assert rc == 0 and lines[0] == b'kobu ' + project_version(), lines
             assert b'Copyright (c) 2026 the kobu developers' in lines and b'License: MIT' in lines, lines
 
 

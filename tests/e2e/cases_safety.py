@@ -163,8 +163,8 @@ def a_huge_user_dirs_file_counts_as_absent(env):
     dirs = env.write('config2', 'user-dirs.dirs', b'XDG_DESKTOP_DIR="' + env.host('desk') + b'"\n')
     os.truncate(dirs, 4 << 40)
     env.environment['XDG_CONFIG_HOME'] = os.fsdecode(env.host('config2'))
-    assert guarded_run(env, written=[env.host('bin', 'kobu.html')]) == 0
-    assert os.path.exists(env.host('bin', 'kobu.html'))  # no Desktop: beside the program
+    assert guarded_run(env, written=[env.host('home', 'kobu.html')]) == 0
+    assert os.path.exists(env.host('home', 'kobu.html'))  # no Desktop: $HOME
 
 
 @case('safety', runners=('native',))
@@ -259,8 +259,8 @@ def a_relative_config_home_is_ignored(env):
     favorites_and_desktop(env)
     env.write('cwd', 'relative', 'user-dirs.dirs', b'XDG_DESKTOP_DIR="' + env.host('desk') + b'"\n')
     env.environment['XDG_CONFIG_HOME'] = 'relative'
-    assert guarded_run(env, written=[env.host('bin', 'kobu.html')]) == 0
-    assert os.path.exists(env.host('bin', 'kobu.html')) and not os.path.exists(env.host('desk', 'kobu.html'))
+    assert guarded_run(env, written=[env.host('home', 'kobu.html')]) == 0
+    assert os.path.exists(env.host('home', 'kobu.html')) and not os.path.exists(env.host('desk', 'kobu.html'))
 
 
 @case('safety')

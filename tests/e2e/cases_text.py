@@ -1,7 +1,7 @@
 """Argument and text-mode cases: a file argument becomes its links page."""
 import os
 
-from case_table import case, expect_file, favorites_and_desktop
+from case_table import case, expect_file, favorites_and_desktop, guarded_run
 from page_model import expected_favorites, link_item, links_page, text_links
 from runners import read
 
@@ -101,9 +101,12 @@ def unresolvable_argument_lists_favorites(env):
     fav, page = favorites_and_desktop(env)
     env.write('fav', 'f.url', b'URL=http://fav/\n')
     folder = env.mkdir('dir')
-    for tail in (env.prog(env.host('missing.txt')), env.prog(folder) + env.sep, b'"' + env.prog(folder)):
+    for tail, why in ((env.prog(env.host('missing.txt')), b'no such file or folder'),
+                      (env.prog(folder) + env.sep, b'ends in a separator'), (b'"' + env.prog(folder), b'no such')):
         assert env.run(tail) == 0
         expect_file(page, expected_favorites(env, fav))
+        assert env.system == 'wine' or env.output.startswith(b'kobu: ' + tail + b': ' + why), env.output
+        assert env.system == 'wine' or env.output.endswith(b'; listing the Favorites folder\n'), env.output
 
 
 @case('text')
@@ -156,6 +159,19 @@ def output_that_cannot_be_created(env):
     os.mkdir(out)
     assert env.run(env.prog(src)) == 1
     assert os.path.isdir(out)
+    assert env.system == 'wine' or env.output == b'kobu: ' + out + b': is a folder\n', env.output
+
+
+@case('text', runners=('native',))
+def several_files_each_get_their_page(env):
+    # kobu notes/*.txt: each file its page, and no favorites page.
+    _, page = favorites_and_desktop(env)
+    a, a_page = text_file(env, b'http://a/\n', 'in', 'a.txt')
+    b, b_page = text_file(env, b'http://b/\n', 'in', 'b b.txt')
+    assert guarded_run(env, [a, b], written=[a_page, b_page]) == 0
+    expect_file(a_page, links_page(a, http(b'a/')))
+    expect_file(b_page, links_page(b, http(b'b/')))
+    assert not os.path.exists(page) and env.output == b''
 
 
 @case('text', runners=('native',))

@@ -118,6 +118,23 @@ def an_argument_the_code_page_cannot_hold(env):
 
 
 @case('windows', runners=WINE)
+def several_dropped_files(env):
+    # Explorer's drop of two files, one named beyond the code page: each its
+    # page (that one after its short name), and no favorites page.
+    _, page = favorites_and_desktop(env)
+    plain = env.write('in', 'a b.txt', b'http://plain/\r\n')
+    accent = env.write('in', 'Caf\u00e9.txt', b'http://accent/\r\n')
+    env.write('in', 'Cafe.txt', b'http://look-alike/\r\n')
+    short = env.short_path_of_wide(accent).rsplit(b'\\', 1)[-1]
+    tail = Wide('"' + env.wide_path(plain) + '" "' + env.wide_path(accent) + '"')
+    assert guarded_run(env, tail, written=[plain + b'.html', env.host('in', short + b'.html')]) == 0
+    expect_file(plain + b'.html', links_page(env.prog(plain), link_item(b'http://', b'plain/')))
+    resolved = env.prog(env.host('in')) + b'\\' + short
+    expect_file(env.host('in', short + b'.html'), links_page(resolved, link_item(b'http://', b'accent/')))
+    assert not os.path.exists(page)
+
+
+@case('windows', runners=WINE)
 def shell_folders_the_code_page_cannot_hold(env):
     fav, _ = favorites_and_desktop(env)
     desk = env.mkdir('Jos\u00e9')

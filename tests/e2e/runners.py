@@ -317,8 +317,10 @@ class NativeRunner:
         return p, p
 
     def list_dir(self, host_dir):
+        # In the order NTFS keeps names: bytes once ASCII letters are upper
+        # case, then the bytes as they are.
         out = []
-        for name in [b'.', b'..'] + os.listdir(host_dir):
+        for name in sorted([b'.', b'..'] + os.listdir(host_dir), key=lambda n: (n.upper(), n)):
             p = os.path.join(host_dir, name)
             out.append((name, p, os.path.isdir(p)))
         return out

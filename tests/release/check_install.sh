@@ -49,6 +49,9 @@ for word in --help --version KOBU_OPEN XDG_CONFIG_HOME HOME user-dirs.dirs kobu.
   check "kobu.1: mentions $word" grep -qF -- "$word" <<<"$page"
 done
 
+make -C "$src" --no-print-directory uninstall DESTDIR="$stage" PREFIX=/opt/kobu >>"$work/install.log" 2>&1
+check "make uninstall removes what make install put there" test -z "$(find "$stage" -type f)"
+
 passed=$(( checks - failures ))
 echo "install: $passed passed, $failures failed"
 [ "$failures" -eq 0 ] && rm -rf "$work"

@@ -2,6 +2,7 @@
 // is written where, the exit code, the shell, and that nothing else changes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -44,6 +45,7 @@ struct RunCase {
     std::vector<Written> written;  // every file the run may write, and nothing else
     bool opened = false;           // the first of them was handed to the shell
     std::optional<Flavour> only = std::nullopt;
+    std::optional<Text> message = std::nullopt;  // the one line the run tells the user, "PATH: CAUSE"
 };
 
 Text none() {
@@ -69,6 +71,25 @@ void links_input(World& w) { w.system.file(w.path("in/links.txt"), "see http://a
 Text links_listed(std::string input = "in/links.txt") {
     return [input](const World& w) {
         return links_page(w.path(input), link("http://", "a/") + link("https://", "b/") + link("http://", "c/"));
+    };
+}
+
+void two_inputs(World& w) {
+    w.system.file(w.path("in/a.txt"), "http://a/\n");
+    w.system.file(w.path("in/b.txt"), "http://b/\n");
+}
+// Paths each in quotes, as Explorer passes several dropped files.
+Text quoted(std::vector<std::string> relative) {
+    return [relative](const World& w) {
+        std::string tail;
+        for (const std::string& r : relative) tail += (tail.empty() ? "\"" : " \"") + w.path(r) + "\"";
+        return tail;
+    };
+}
+// The links page of one address; a bare name is shown as given.
+Text links_of(std::string input, std::string address) {
+    return [input, address](const World& w) {
+        return links_page(input.find('/') == std::string::npos ? input : w.path(input), link("http://", address));
     };
 }
 
@@ -155,6 +176,18 @@ const RunCase RUN_CASES[] = {
      none(),
      0,
      {{"cwd/relative.html", favorites_listed()}}},
+    {"kobu.txt beside the program comes first",
+     [](World& w) {
+         one_favorite(w);
+         w.system.configuration_home = w.path("conf");
+         w.system.file(w.path("conf/kobu/kobu.txt"), "[kobu]\nhtml=" + w.path("desk/not.html") + "\n");
+         configure(w, "[kobu]\nother=1\n");
+     },
+     none(),
+     0,
+     {{"desk/kobu.html", favorites_listed()}},
+     false,
+     Flavour::posix},
     {"kobu.txt without the key keeps the default",
      [](World& w) {
          one_favorite(w);
@@ -249,6 +282,41 @@ const RunCase RUN_CASES[] = {
            EXPECT_NE(page.find("\"http://x/?a=1&amp;b=2\""), std::string::npos);
            return page;
        }}}},
+    // ---- several files at once ----
+    {"two files each get their links page", two_inputs, quoted({"in/a.txt", "in/b.txt"}), 0,
+     {{"in/a.txt.html", links_of("in/a.txt", "a/")}, {"in/b.txt.html", links_of("in/b.txt", "b/")}}},
+    {"a page that cannot be written among several: the others are, and the run fails",
+     [](World& w) {
+         two_inputs(w);
+         w.system.folder(w.path("in/a.txt.html"));
+     },
+     quoted({"in/a.txt", "in/b.txt"}), 1, {{"in/b.txt.html", links_of("in/b.txt", "b/")}}, false, std::nullopt,
+     [](const World& w) { return w.path("in/a.txt.html") + ": is a folder"; }},
+    {"a folder among several parts writes nothing",
+     [](World& w) {
+         two_inputs(w);
+         w.system.folder(w.path("dir"));
+     },
+     quoted({"in/a.txt", "dir"}), 1, {}},
+    {"a part that names nothing lists Favorites", [](World& w) {
+         two_inputs(w);
+         one_favorite(w);
+     },
+     quoted({"in/a.txt", "in/none.txt"}), 0, {{"desk/kobu.html", favorites_listed()}}, false, std::nullopt,
+     [](const World& w) { return w.path("in/none.txt") + ": no such file or folder; listing the Favorites folder"; }},
+    {"no page over a file the run reads, another part included",
+     [](World& w) {
+         two_inputs(w);
+         w.system.file(w.path("in/a.txt.html"), "http://b/\n");
+     },
+     quoted({"in/a.txt", "in/a.txt.html"}), 1, {{"in/a.txt.html.html", links_of("in/a.txt.html", "b/")}}},
+    {"one path first: a name with a space wins over its parts",
+     [](World& w) {
+         w.system.file(w.path("cwd/a b.txt"), "http://ab/\n");
+         w.system.file(w.path("cwd/a"), "http://a/\n");
+         w.system.file(w.path("cwd/b.txt"), "http://b/\n");
+     },
+     [](const World&) { return std::string("a b.txt"); }, 0, {{"cwd/a b.txt.html", links_of("a b.txt", "ab/")}}},
     // ---- pages are replaced, never overwritten in place ----
     {"an old page is replaced whole",
      [](World& w) {
@@ -500,6 +568,13 @@ void expect_run(const RunCase& c, Flavour flavour) {
     if (c.opened) opened.push_back(w.path(c.written.front().path));
     EXPECT_EQ(w.system.opened, opened) << where;
     EXPECT_EQ(w.system.open_files(), 0u) << where;
+    // A run that fails says why in one line; one that succeeds says nothing
+    // but what it lists instead of an argument.
+    const auto notice = [](const std::string& m) { return m.find("; listing the Favorites folder") != m.npos; };
+    EXPECT_EQ(std::count_if(w.system.messages.begin(), w.system.messages.end(), notice) + (c.rc != 0 ? 1 : 0),
+              static_cast<std::ptrdiff_t>(w.system.messages.size()))
+        << where << ": " << testing::PrintToString(w.system.messages);
+    if (c.message) EXPECT_EQ(w.system.messages, std::vector<std::string>{(*c.message)(w)}) << where;
 }
 
 TEST(AppMain, AReplacedPageKeepsItsPermissionBits) {

@@ -85,8 +85,8 @@ const TreeCase TREE_CASES[] = {
      },
      "fav",
      [](const World&) {
-         return section("Sub") + "<ul>\n" + item("http://s/", "s") + "</ul>\n" + section("up") + "</div>\n" +
-                section("parent") + "</div>\n" + "</div>\n" + section("self") + "</div>\n" + "</div>\n";
+         return section("self") + "</div>\n" + section("Sub") + "<ul>\n" + item("http://s/", "s") + "</ul>\n" +
+                section("parent") + "</div>\n" + section("up") + "</div>\n" + "</div>\n" + "</div>\n";
      }},
     {"a folder whose identity cannot be taken is entered, but not through a link",
      [](World& w) {
@@ -96,8 +96,8 @@ const TreeCase TREE_CASES[] = {
      },
      "fav",
      [](const World&) {
-         return section("Sub") + "<ul>\n" + item("http://s/", "s") + "</ul>\n</div>\n" + section("link") +
-                "</div>\n</div>\n";
+         return section("link") + "</div>\n" + section("Sub") + "<ul>\n" + item("http://s/", "s") +
+                "</ul>\n</div>\n</div>\n";
      }},
     {"shortcuts that cannot be read keep their item with an empty address",
      [](World& w) {
@@ -111,8 +111,8 @@ const TreeCase TREE_CASES[] = {
      },
      "fav",
      [](const World&) {
-         return "<ul>\n" + item("", "broken") + item("", "cut") + item("", "pipe") + item("", "dangling") +
-                item("", "none") + "</ul>\n</div>\n";
+         return "<ul>\n" + item("", "broken") + item("", "cut") + item("", "dangling") + item("", "none") +
+                item("", "pipe") + "</ul>\n</div>\n";
      }},
     {"names and addresses are written with & < > \" as entities, Shift_JIS as it is",
      [](World& w) {
@@ -124,8 +124,8 @@ const TreeCase TREE_CASES[] = {
      [](const World&) {
          return std::string(
              "<ul>\n"
-             "<li><a href=\"x&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;\">Tips &amp;para tricks</a></li>\n"
              "<li><a href=\"http://a.example/?q=&quot;two words&quot;&amp;x=1\">q</a></li>\n"
+             "<li><a href=\"x&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;\">Tips &amp;para tricks</a></li>\n"
              "</ul>\n"
              "<div class=\"dir\"><span class=\"dir\">Sales&amp;region</span>\n"
              "<ul>\n<li><a href=\"javascript:alert('&lt;b&gt;')\">\x83\x5C\x83\x74\x83\x67</a></li>\n</ul>\n"
@@ -230,13 +230,13 @@ TEST(WriteFolderTree, AFolderMetAgainThroughALinkKeepsAnEmptySection) {
     for (fake::Flavour flavour : BOTH_FLAVOURS) {
         for (bool link_first : {false, true}) {
             World w(flavour);
-            if (link_first) w.system.link(w.path("fav/B/toA"), w.path("fav/A"));
-            w.system.file(w.path("fav/A/x.url"), "URL=http://x/\n");
-            if (!link_first) w.system.link(w.path("fav/B/toA"), w.path("fav/A"));
+            const std::string target = link_first ? "Z" : "A";  // listed after or before B, which holds the link
+            w.system.file(w.path("fav/" + target + "/x.url"), "URL=http://x/\n");
+            w.system.link(w.path("fav/B/to"), w.path("fav/" + target));
             const std::string a = "<ul>\n" + item("http://x/", "x") + "</ul>\n";
             const std::string expected =
-                link_first ? section("B") + section("toA") + a + "</div>\n</div>\n" + section("A") + "</div>\n</div>\n"
-                           : section("A") + a + "</div>\n" + section("B") + section("toA") + "</div>\n</div>\n</div>\n";
+                link_first ? section("B") + section("to") + a + "</div>\n</div>\n" + section("Z") + "</div>\n</div>\n"
+                           : section("A") + a + "</div>\n" + section("B") + section("to") + "</div>\n</div>\n</div>\n";
             EXPECT_EQ(body_of(w.path("fav")), crlf(expected))
                 << flavour_name(flavour) << (link_first ? " link first" : "");
         }
@@ -275,13 +275,13 @@ TEST(WriteFolderTree, EntriesAreReachedAsThemselves) {
     file("fav/x/y/decoy.url", "URL=http://decoy/\n");
     w.system.folder(w.path("fav/hangul"));  // 한: shown as ?, no short name
     w.system.unfaithful(w.path("fav/hangul"), "?");
-    const std::string expected = "<ul>\n" + item("http://cafe-accent/", "Cafe") + item("http://cafe-plain/", "Cafe") +
-                                 item("", "??") + "</ul>\n" + section("folder.urlx") + "</div>\n" + section("Creme") +
-                                 "<ul>\n" + item("http://creme-accent/", "x") + "</ul>\n</div>\n" + section("Creme") +
-                                 "<ul>\n" + item("http://creme-plain/", "y") + "</ul>\n</div>\n" + section("x\\y") +
-                                 "<ul>\n" + item("http://yen/", "own") + "</ul>\n</div>\n" + section("x") +
-                                 section("y") + "<ul>\n" + item("http://decoy/", "decoy") + "</ul>\n</div>\n</div>\n" +
-                                 section("?") + "</div>\n" + "</div>\n";
+    const std::string expected = "<ul>\n" + item("", "??") + item("http://cafe-accent/", "Cafe") +
+                                 item("http://cafe-plain/", "Cafe") + "</ul>\n" + section("?") + "</div>\n" +
+                                 section("Creme") + "<ul>\n" + item("http://creme-accent/", "x") + "</ul>\n</div>\n" +
+                                 section("Creme") + "<ul>\n" + item("http://creme-plain/", "y") + "</ul>\n</div>\n" +
+                                 section("folder.urlx") + "</div>\n" + section("x") + section("y") + "<ul>\n" +
+                                 item("http://decoy/", "decoy") + "</ul>\n</div>\n</div>\n" + section("x\\y") +
+                                 "<ul>\n" + item("http://yen/", "own") + "</ul>\n</div>\n" + "</div>\n";
     EXPECT_EQ(body_of(w.path("fav")), crlf(expected));
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 struct Case {
@@ -31,6 +33,22 @@ TEST(WildcardMatch, AsWindowsFolderSearches) {
         {"*a*", "bbb", false},
     };
     for (const auto& c : cases) EXPECT_EQ(wildcard_match(c.pattern, c.name), c.matches) << c.pattern << " " << c.name;
+}
+
+// The order itself is the end-to-end suite's (a scrambled tree); here the
+// rules it does not show.
+TEST(CompareNames, AsNtfsOrdersThem) {
+    const std::tuple<const char*, const char*, int> pairs[] = {
+        {"ab", "abc", -1},         // a name before the longer ones it begins
+        {"A", "a", -1},            // equal but for case: by the bytes as they are
+        {"x", "x", 0},             // the same name
+        {"Z", "\x88\xea", -1},     // bytes from 0x80 up after every ASCII byte
+        {"[", "a", 1},             // 'a' compares as 'A' (0x41), before '[' (0x5B)
+    };
+    for (const auto& [a, b, sign] : pairs) {
+        const int got = compare_names(a, b);
+        EXPECT_EQ((got > 0) - (got < 0), sign) << a << " " << b;
+    }
 }
 
 }  // namespace
