@@ -38,6 +38,10 @@ def compare(title, commands, rounds):
         timed(argv, shell, env)
     for _ in range(rounds):
         for name, (argv, shell, env) in commands.items():
+            # Each command starts with nothing of another's still being
+            # written out, so that a copy left in the page cache by one is
+            # not paid for by the next.
+            os.sync()
             s, kb = timed(argv, shell, env)
             times[name].append(s)
             peak[name] = max(peak[name], kb)
