@@ -60,18 +60,34 @@ const char* why_unresolved(const char* argument) {
 }
 
 // Resolves one argument as given; false, with `resolved` untouched, when it
-// names nothing.
+// names nothing.  An existing entry whose long form would not fit a path
+// (Windows: given in a short form that does) is used as given: it reaches
+// that entry, and the pages' headings show its long form all the same.
 bool resolve(std::string_view given, char (&resolved)[PATH_BUFFER]) {
     char argument[PATH_BUFFER];
-    return copy_text(argument, given) && expand_long_path(argument, resolved, PATH_BUFFER) == 1;
+    if (!copy_text(argument, given)) return false;
+    if (expand_long_path(argument, resolved, PATH_BUFFER) == 1) return true;
+    const char* last = platform::find_last_separator(argument);
+    const bool names_an_entry =
+        (last == nullptr || last[1] != '\0') && platform::entry_type(argument) != platform::EntryType::none;
+    return names_an_entry && copy_text(resolved, text_of(argument));
+}
+
+// True when `given`, too long for a path, names an existing entry all the
+// same (a path the system allows, but longer than the program holds).
+bool names_a_long_entry(std::string_view given) {
+    static char whole[1 << 16];
+    return given.size() >= PATH_BUFFER && copy_text(whole, given) &&
+           platform::entry_type(whole) != platform::EntryType::none;
 }
 
 // Tells the user that the argument `shown` (`given` once unquoted; cut
 // unless `whole`) names nothing, and why, as the Favorites folder is listed.
 void report_unresolved(const char* shown, std::string_view given, bool whole = true) {
     char argument[PATH_BUFFER];
-    platform::report(shown, whole && copy_text(argument, given) ? why_unresolved(argument)
-                                                                : "longer than 259 bytes; listing the Favorites folder");
+    platform::report(shown, whole && copy_text(argument, given)
+                                ? why_unresolved(argument)
+                                : "longer than 259 bytes; listing the Favorites folder");
 }
 
 bool names_a_file(const char* resolved) {
@@ -94,8 +110,8 @@ bool is_a_part(const char* path, std::size_t parts) {
 // Text mode: the links page beside the input, named after it, never over
 // one of the first `parts` files of the run.
 bool write_links_page_of(const char* input, std::size_t parts = 0) {
-    char links_page[PATH_BUFFER];
-    if (!concat_text(links_page, {input, ".html"}))
+    char links_page[platform::PAGE_PATH_BUFFER];
+    if (!platform::links_page_path(input, links_page, sizeof links_page))
         return refuse(input, "its links page name would be longer than 259 bytes");
     if (is_a_part(links_page, parts)) return refuse(links_page, "is a file this run reads");
     return extract_links(input, links_page) == 0;
@@ -235,6 +251,11 @@ int app_run(const char* tail, Arguments& parts) {
     char resolved[PATH_BUFFER] = "";
     const std::string_view given = unquoted(text_of(tail));
     if (!given.empty() && !resolve(given, resolved)) {
+        // A file or folder that is there is never taken for the Favorites.
+        if (names_a_long_entry(given)) {
+            platform::report(tail, "longer than 259 bytes, with no shorter form");
+            return 1;
+        }
         const int pages = write_pages_of_parts(tail, parts);
         if (pages >= 0) return pages;
     }

@@ -46,10 +46,10 @@ bool faithful_parts(const wchar_t* wide, char* out, std::size_t cap) {
 
 // The argument as the program can use it: the ANSI tail, unless the ANSI
 // command line lost characters the code page cannot hold (a dropped
-// "Café.txt" arrives as "Cafe.txt", another file's name); then the path the
-// Unicode command line names, in its short form, or, for several dropped
-// files, each of them so.  False when there is no such path: the run then
-// writes nothing rather than a look-alike's page.
+// "Café.txt" arrives as "Cafe.txt", another file's name) or is too long for
+// a path; then the path the Unicode command line names, in its short form,
+// or, for several dropped files, each of them so.  False when there is no
+// such path: the run then writes nothing rather than a look-alike's page.
 bool faithful_tail(const char*& tail, char* buffer, std::size_t cap) {
     const wchar_t* wide_line = GetCommandLineW();
     static wchar_t back[32768];
@@ -57,7 +57,7 @@ bool faithful_tail(const char*& tail, char* buffer, std::size_t cap) {
         const wchar_t* a = back;
         const wchar_t* b = wide_line;
         while (*a != L'\0' && *a == *b) ++a, ++b;
-        if (*a == *b) return true;  // nothing was lost
+        if (*a == *b && lstrlenA(tail) < static_cast<int>(PATH_BUFFER)) return true;  // nothing was lost
     }
     const wchar_t* wide = command_tail(wide_line);
     // One pair of quotes around the whole tail, as the shell passes a path
@@ -72,6 +72,9 @@ bool faithful_tail(const char*& tail, char* buffer, std::size_t cap) {
             tail = buffer;
             return true;
         }
+        // A file or folder that is there, but that no path of the program's
+        // reaches: never taken for its parts, or for the Favorites.
+        if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) return false;
     }
     if (!faithful_parts(wide, buffer, cap)) return false;
     tail = buffer;

@@ -8,6 +8,7 @@
 
 #include "fuzz_util.h"
 #include "links/links_page.h"
+#include "platform/fake/fake_platform.h"
 #include "platform/utf.h"
 #include "sjis/sjis.h"
 
@@ -84,6 +85,7 @@ std::string reference_items(const std::string& read, bool utf8) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static fake::System system(fake::Flavour::posix);  // the page's heading is shown through the system
     if (size < 1) return 0;
     std::string input = bytes_of(data + 1, size - 1);
     std::size_t step = data[0] == 0 ? input.size() + 1 : data[0];

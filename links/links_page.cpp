@@ -223,7 +223,7 @@ void write_line_links(OutputStream& out, std::string_view line, ReadForm form) {
 
 void write_links_page(OutputStream& out, LineReader& reader, const char* input_path) {
     out.put(LINKS_HEAD);
-    out.put({"<h1>", outside(input_path), HEADING_TAIL});
+    out.put({"<h1>", shown_path_of(input_path), HEADING_TAIL});
     std::string_view text;
     while (reader.next_text(text))
         write_text_links(out, text, {reader.encoding() != TextEncoding::bytes, reader.continues_line()});
@@ -232,7 +232,7 @@ void write_links_page(OutputStream& out, LineReader& reader, const char* input_p
 
 int extract_links(const char* input_path, const char* output_path) {
     char input[PATH_BUFFER];
-    char output[PATH_BUFFER];
+    char output[platform::PAGE_PATH_BUFFER];
     if (!copy_text(input, text_of(input_path)) || !copy_text(output, text_of(output_path))) return 1;
     platform::FileHandle in = platform::open_for_reading(input);
     if (in == platform::NO_FILE) {

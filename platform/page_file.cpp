@@ -33,7 +33,8 @@ PageFile::~PageFile() { abandon(); }
 
 bool PageFile::begin(const char* path) {
     if (!platform::page_target(path, target_, sizeof target_))
-        return platform::refuse(path, "its links go round, name too long a path, or are another user's in a shared folder");
+        return platform::refuse(path,
+                                "its links go round, name too long a path, or are another user's in a shared folder");
     switch (platform::entry_type(target_)) {
         case platform::EntryType::none:
             break;
@@ -96,7 +97,8 @@ bool PageFile::commit() {
     if (file_ == platform::NO_FILE) return false;
     bool ok = out_.close() && !failed_;
     if (ok && read_guard::page_was_read()) ok = platform::refuse(target_, "is a file this run reads");
-    if (ok && platform::resources_exhausted()) ok = platform::refuse(target_, "the run ran out of file descriptors or memory");
+    if (ok && platform::resources_exhausted())
+        ok = platform::refuse(target_, "the run ran out of file descriptors or memory");
     if (ok && !(platform::adopt_attributes(file_, target_) && platform::sync_file(file_)))
         ok = platform::refuse(target_, nullptr);
     if (!platform::close_file(file_) && ok) ok = platform::refuse(target_, nullptr);

@@ -8,7 +8,7 @@
 #include "platform/streams.h"
 
 // Room for a page path and the temporary name's suffix.
-inline constexpr std::size_t TEMPORARY_PATH_BUFFER = PATH_BUFFER + 32;
+inline constexpr std::size_t TEMPORARY_PATH_BUFFER = platform::PAGE_PATH_BUFFER + 32;
 
 // How much of a page is written before it is pushed to the disk, so that
 // the sync at the end has little left to wait for.
@@ -45,6 +45,6 @@ private:
     bool failed_ = false;
     std::uint64_t written_ = 0;
     std::uint64_t pushed_ = 0;  // written_ when the disk was last asked to catch up
-    char target_[PATH_BUFFER] = "";
+    char target_[platform::PAGE_PATH_BUFFER] = "";
     char temporary_[TEMPORARY_PATH_BUFFER] = "";
 };

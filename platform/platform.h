@@ -94,6 +94,9 @@ inline constexpr std::uint32_t ATTRIBUTES_INVALID = 0xFFFFFFFFu;
 // queried.  The directory flag follows links.
 std::uint32_t file_attributes(const char* path);
 
+// Room for a long name in UTF-8 (up to three bytes for each UTF-16 unit).
+inline constexpr std::size_t SHOWN_NAME_BUFFER = 3 * PATH_BUFFER;
+
 // One match of a folder search.
 struct FolderEntry {
     char name[PATH_BUFFER];  // the long name, as the ANSI code page shows it
@@ -102,6 +105,10 @@ struct FolderEntry {
     bool is_file;            // a regular file (through links): one that may be read
     std::uint32_t attributes;
     std::uint64_t index;  // the file index the search saw (POSIX: the inode), 0 when unknown
+    // The long name as the user sees it: UTF-8 when `shown_unicode` (Windows:
+    // always; POSIX: a UTF-8 name under a UTF-8 locale), else the name's bytes.
+    char shown[SHOWN_NAME_BUFFER];
+    bool shown_unicode;
 };
 
 // A folder search in progress.  Owned by the caller; no heap is used by the
@@ -214,6 +221,32 @@ inline bool refuse(const char* path, const char* cause) {
     report(path, cause);
     return false;
 }
+
+// ---- Shown text ----------------------------------------------------------
+
+// Room for a whole path in UTF-8, the longest Windows allows included.
+inline constexpr std::size_t SHOWN_PATH_BUFFER = 3 * 32768;
+
+// The bytes of Unicode character `code_point` in the ANSI code page (1 or
+// 2), or 0 when it has none that reads back as the very same character.
+int code_page_char(std::uint32_t code_point, char (&out)[2]);
+
+// `path` (which names an existing entry, or the folder of one) as the user
+// sees it: in UTF-8, its long form (Windows: every component's long name,
+// whatever form reached it), when `unicode` comes back set; else its own
+// bytes.  False when that does not fit `cap`.
+bool shown_path(const char* path, char* out, std::size_t cap, bool& unicode);
+
+// Room for the path of a page: longer than other paths where it is an
+// extended-length path in UTF-8 (Windows, links_page_path).
+inline constexpr std::size_t PAGE_PATH_BUFFER = 4 * PATH_BUFFER;
+
+// The path of the links page of the text file `input`: beside it, its long
+// name followed by ".html" (Windows: a long Unicode name the code page cannot
+// hold, or a path too long for the ANSI calls, is given as an extended-length
+// path "\\?\..." in UTF-8, which every call on a page takes).  False when
+// that does not fit `cap`.
+bool links_page_path(const char* input, char* out, std::size_t cap);
 
 // ---- Shell -------------------------------------------------------------
 

@@ -199,6 +199,41 @@ void OutputStream::put_escaped(std::string_view text) {
     }
 }
 
+Outside shown_path_of(const char* path) {
+    static char shown[platform::SHOWN_PATH_BUFFER];
+    bool unicode = false;
+    if (!platform::shown_path(path, shown, sizeof shown, unicode)) return outside(path);
+    return outside(shown, unicode);
+}
+
+void OutputStream::put_unicode(std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end) {
+        const char* run = p;
+        while (p != end && static_cast<unsigned char>(*p) < 0x80) ++p;
+        put_escaped(std::string_view(run, static_cast<std::size_t>(p - run)));
+        if (p == end) return;
+        std::uint32_t c = utf8_next(p, end);
+        if (c == UTF8_INVALID || c == UTF8_INCOMPLETE) c = REPLACEMENT_CHARACTER;
+        char bytes[2];
+        const int n = platform::code_page_char(c, bytes);
+        if (n > 0) {
+            put_raw(bytes, static_cast<std::size_t>(n));
+            continue;
+        }
+        // &#N; with the code point in decimal.
+        char reference[16];
+        char* at = reference + sizeof reference;
+        *--at = ';';
+        do *--at = static_cast<char>('0' + c % 10);
+        while ((c /= 10) != 0);
+        *--at = '#';
+        *--at = '&';
+        put_raw(at, static_cast<std::size_t>(reference + sizeof reference - at));
+    }
+}
+
 void OutputStream::flush() {
     if (len_ > 0 && !failed_ && !sink_(context_, buf_, len_)) failed_ = true;
     len_ = 0;

@@ -137,18 +137,31 @@ bool with_small_file_lines(const char* path, Visit visit) {
 // four bytes that give HTML its structure as entities, so that no input can
 // add markup to a page or cut a link short.  None of & < > " is ever the
 // second byte of a Shift_JIS character, so every other byte goes out as it is.
+//
+// Outside text is bytes in the page's code page, or `unicode`: UTF-8 from a
+// name or path the system keeps in Unicode.  Each of its characters is shown
+// in the code page where it reads back as the very same character, and as a
+// numeric character reference (&#233;) where it does not, so that no name is
+// shown as a look-alike or a '?'.
 struct Outside {
     std::string_view text;
+    bool unicode = false;
 };
-inline Outside outside(std::string_view text) { return {text}; }
+inline Outside outside(std::string_view text, bool unicode = false) { return {text, unicode}; }
+
+// A path as the page shows it (the long form the system keeps, in Unicode
+// where it can); its own bytes where that cannot be had.  The text lives in
+// a static buffer until the next call.
+Outside shown_path_of(const char* path);
 
 // One piece of page text: fixed text of the page format, or outside text.
 struct PagePiece {
-    constexpr PagePiece(std::string_view fixed) : text(fixed) {}        // NOLINT: converts on purpose
-    constexpr PagePiece(const char* fixed) : text(fixed) {}             // NOLINT
-    constexpr PagePiece(Outside o) : text(o.text), is_outside(true) {}  // NOLINT
+    enum Kind : unsigned char { fixed, bytes, unicode };
+    constexpr PagePiece(std::string_view fixed_text) : text(fixed_text) {}               // NOLINT: converts on purpose
+    constexpr PagePiece(const char* fixed_text) : text(fixed_text) {}                    // NOLINT
+    constexpr PagePiece(Outside o) : text(o.text), kind(o.unicode ? unicode : bytes) {}  // NOLINT
     std::string_view text;
-    bool is_outside = false;
+    Kind kind = fixed;
 };
 
 // The entity that stands for byte `c` in page text, or an empty text.
@@ -200,25 +213,33 @@ public:
     void put(std::string_view text);
     // Writes the pieces in order, outside text escaped.
     void put(std::initializer_list<PagePiece> pieces) {
-        for (const PagePiece& p : pieces) p.is_outside ? put_escaped(p.text) : put(p.text);
+        for (const PagePiece& p : pieces) put_piece(p);
     }
     // Writes outside text, escaped, each line feed as CR LF.
     void put_escaped(std::string_view text);
+    // Writes outside text in UTF-8 as the page shows it: each character in
+    // the code page where it reads back the same, else as &#N;, then escaped.
+    void put_unicode(std::string_view text);
 
     // Writes the pieces, outside text escaped, then a line end: for pieces
     // known to hold no line feed of their own.
     void put_line(std::initializer_list<PagePiece> pieces) {
         // Room for the worst case: every outside byte the longest entity.
+        // Unicode text beyond ASCII takes the slow way, character by character.
         std::size_t worst = LINE_END.size();
-        for (const PagePiece& p : pieces) worst += p.is_outside ? LONGEST_ENTITY * p.text.size() : p.text.size();
-        if (worst > sizeof buf_ - len_) {  // the rare slow way, through the buffer's edge
-            for (const PagePiece& p : pieces)
-                p.is_outside ? put_escaped(p.text) : put_raw(p.text.data(), p.text.size());
-            put_raw(LINE_END.data(), LINE_END.size());
+        bool characters = false;
+        for (const PagePiece& p : pieces) {
+            worst += p.kind == PagePiece::fixed ? p.text.size() : LONGEST_ENTITY * p.text.size();
+            characters = characters || (p.kind == PagePiece::unicode && !is_ascii(p.text));
+        }
+        if (characters || worst > sizeof buf_ - len_) {  // the rare slow way, through the buffer's edge
+            for (const PagePiece& p : pieces) p.kind == PagePiece::fixed ? put_raw(p.text) : put_piece(p);
+            put_raw(LINE_END);
             return;
         }
         char* at = buf_ + len_;
-        for (const PagePiece& p : pieces) at = p.is_outside ? escape_into(at, p.text) : copy_into(at, p.text);
+        for (const PagePiece& p : pieces)
+            at = p.kind == PagePiece::fixed ? copy_into(at, p.text) : escape_into(at, p.text);
         at = copy_into(at, LINE_END);
         len_ = static_cast<std::size_t>(at - buf_);
     }
@@ -252,8 +273,20 @@ private:
         return at;
     }
 
+    static bool is_ascii(std::string_view text) {
+        for (char c : text)
+            if (static_cast<unsigned char>(c) >= 0x80) return false;
+        return true;
+    }
+    void put_piece(const PagePiece& p) {
+        if (p.kind == PagePiece::fixed) put(p.text);
+        else if (p.kind == PagePiece::unicode) put_unicode(p.text);
+        else put_escaped(p.text);
+    }
+
     void flush();
     void put_raw(const char* data, std::size_t size);
+    void put_raw(std::string_view text) { put_raw(text.data(), text.size()); }
 
     ByteSink sink_;
     void* context_;

@@ -104,6 +104,16 @@ bool is_utf8(std::string_view text, bool continues) {
     return true;
 }
 
+bool is_unicode_text(std::string_view text) {
+    bool beyond_ascii = false;
+    for (const char *p = text.data(), *end = p + text.size(); p != end;) {
+        const std::uint32_t c = utf8_next(p, end);
+        if (c == UTF8_INVALID || c == UTF8_INCOMPLETE) return false;
+        beyond_ascii = beyond_ascii || c >= 0x80;
+    }
+    return beyond_ascii;
+}
+
 char* put_utf8(std::uint32_t c, char* out) {
     auto put = [&out](std::uint32_t b) { *out++ = static_cast<char>(b); };
     if (c < 0x80) {

@@ -39,6 +39,10 @@ std::uint32_t utf8_next(const char*& p, const char* end);
 // continuation bytes at its start.
 bool is_utf8(std::string_view text, bool continues = false);
 
+// True when `text` holds a character beyond ASCII and is well-formed UTF-8
+// throughout, its last character whole: a name or path to show as Unicode.
+bool is_unicode_text(std::string_view text);
+
 // Writes `code_point` as UTF-8 at `out` (1 to 4 bytes; room for 4 needed) and
 // returns the end.
 char* put_utf8(std::uint32_t code_point, char* out);

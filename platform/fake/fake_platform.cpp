@@ -6,10 +6,12 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/posix/code_page.h"
 #include "platform/posix/wildcard.h"
 #include "platform/profile.h"
 #include "platform/read_guard.h"
 #include "platform/streams.h"
+#include "platform/utf.h"
 #include "sjis/sjis.h"
 
 namespace fake {
@@ -28,6 +30,7 @@ struct Node {
     std::size_t fail_after = std::string::npos;
     unsigned mode = 0644;
     bool faithful = true;           // the name reaches the entry (Windows: it round-trips through the code page)
+    std::string unicode;            // the real name in UTF-8 where `name` is only a look-alike
     std::uint64_t sparse_size = 0;  // a file this large that holds only `data` (then zeros)
     std::string growth;             // appended by each read...
     int growths = 0;                // ...this many times more
@@ -236,9 +239,10 @@ void System::folder(std::string_view path) { make(path, FOLDER); }
 void System::file(std::string_view path, std::string_view data) { make(path, FILE)->data = std::string(data); }
 void System::link(std::string_view path, std::string_view target) { make(path, LINK)->data = std::string(target); }
 void System::device(std::string_view path) { make(path, DEVICE); }
-void System::unfaithful(std::string_view path, std::string_view shown) {
+void System::unfaithful(std::string_view path, std::string_view shown, std::string_view unicode) {
     Node* n = find(path, false);
     n->name = std::string(shown);
+    n->unicode = std::string(unicode);
     n->faithful = false;
 }
 
@@ -320,9 +324,16 @@ struct Search {
     std::size_t next = 0;
 };
 
-FolderEntry entry_for(std::string_view name, std::string_view alias, bool faithful, const Node* target, bool link) {
+// The name the page shows: the real one where only a look-alike reaches the
+// ANSI calls; a POSIX name in UTF-8 under a UTF-8 locale.
+bool shown_as_unicode(std::string_view text) { return !windows() && current().utf8_locale && is_unicode_text(text); }
+
+FolderEntry entry_for(std::string_view name, std::string_view alias, bool faithful, const Node* target, bool link,
+                      std::string_view unicode = "") {
     FolderEntry e{};
     copy_text_cut(e.name, sizeof e.name, name);
+    copy_text_cut(e.shown, sizeof e.shown, unicode.empty() ? name : unicode);
+    e.shown_unicode = !unicode.empty() || shown_as_unicode(name);
     copy_text_cut(e.short_name, sizeof e.short_name, alias);
     e.faithful = faithful;
     e.is_file = target != nullptr && target->kind == fake::FILE;
@@ -420,22 +431,22 @@ bool begin_folder_search(FolderSearch& search, const char* pattern, FolderEntry&
     auto* s = new Search;
     const bool dots = !windows() || dir->parent != nullptr;
     auto consider = [&](std::string_view entry_name, std::string_view alias, bool faithful, const Node* target,
-                        bool link) {
+                        bool link, std::string_view unicode) {
         // A shown name that is only a look-alike is no name to search for.
         bool by_name = (faithful || has_wildcard(name)) && wildcard_match(name, entry_name);
         bool match = by_name || (windows() && !alias.empty() && wildcard_match(name, alias));
-        if (match) s->entries.push_back(entry_for(entry_name, windows() ? alias : "", faithful, target, link));
+        if (match) s->entries.push_back(entry_for(entry_name, windows() ? alias : "", faithful, target, link, unicode));
     };
     auto target_of = [&](const Node* c) {
         return c->kind == fake::LINK ? current().find(folder + std::string(separator()) + c->name, true) : c;
     };
     if (dots) {
-        consider(".", "", true, dir, false);
-        consider("..", "", true, dir->parent != nullptr ? dir->parent : dir, false);
+        consider(".", "", true, dir, false, "");
+        consider("..", "", true, dir->parent != nullptr ? dir->parent : dir, false, "");
     }
     const std::size_t first = windows() ? s->entries.size() : 0;  // Windows: the dots first
     for (const auto& c : dir->children)
-        consider(c->name, c->alias, c->faithful, target_of(c.get()), c->kind == fake::LINK);
+        consider(c->name, c->alias, c->faithful, target_of(c.get()), c->kind == fake::LINK, c->unicode);
     std::stable_sort(s->entries.begin() + static_cast<std::ptrdiff_t>(first), s->entries.end(),
                      [](const FolderEntry& a, const FolderEntry& b) { return compare_names(a.name, b.name) < 0; });
     if (s->entries.empty()) {
@@ -600,6 +611,14 @@ unsigned long process_id() { return 4242; }
 void report(const char* path, const char* cause) {
     current().messages.push_back(std::string(path) + ": " + (cause != nullptr ? cause : "(system)"));
 }
+
+int code_page_char(std::uint32_t code_point, char (&out)[2]) { return cp932_char(code_point, out); }
+
+bool shown_path(const char* path, char* out, std::size_t cap, bool& unicode) {
+    return posix_shown_path(path, !windows() && current().utf8_locale, out, cap, unicode);
+}
+
+bool links_page_path(const char* input, char* out, std::size_t cap) { return posix_links_page_path(input, out, cap); }
 
 void shell_open(const char* path) { current().opened.emplace_back(path); }
 

@@ -54,8 +54,9 @@ public:
     void alias(std::string_view path, std::string_view short_name);
     // An existing entry whose name the ANSI code page cannot hold: searches
     // show it as `shown` (a best-fit look-alike), which does not reach it;
-    // only its 8.3 alias, if any, does (Windows flavour).
-    void unfaithful(std::string_view path, std::string_view shown);
+    // only its 8.3 alias, if any, does.  `unicode` is its real name in UTF-8
+    // (Windows flavour).
+    void unfaithful(std::string_view path, std::string_view shown, std::string_view unicode = "");
     // A file that cannot be written or replaced.
     void read_only(std::string_view path);
     // Reads of `path` fail once `bytes` of it have been handed out.
@@ -92,6 +93,7 @@ public:
     std::string configuration_home;      // POSIX: the user's configuration folder; empty: none
     std::string current_folder;          // relative paths start here
     bool control_down = false;
+    bool utf8_locale = false;                          // POSIX: names are UTF-8, as under a UTF-8 locale
     std::map<std::string, std::string> shell_folders;  // "Desktop", "Favorites"; absent: missing
     std::set<std::string> unusable_shell_folders;      // present, but naming no reachable path
     std::vector<std::string> opened;                   // paths the shell was asked to open

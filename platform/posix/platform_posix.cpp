@@ -16,10 +16,12 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/posix/code_page.h"
 #include "platform/posix/user_dirs.h"
 #include "platform/posix/wildcard.h"
 #include "platform/profile.h"
 #include "platform/read_guard.h"
+#include "platform/utf.h"
 
 extern char** environ;
 
@@ -56,6 +58,27 @@ FileIdentity identity_of(const struct stat& st) {
 }  // namespace
 
 bool resources_exhausted() { return exhausted; }
+
+namespace {
+
+// Names and paths are UTF-8 under a UTF-8 locale; any other locale, or a
+// name that is no UTF-8 (a Shift_JIS tree copied from Windows), is bytes.
+bool utf8_locale() {
+    static const bool utf8 = locale_is_utf8();
+    return utf8;
+}
+
+bool shown_as_unicode(std::string_view text) { return utf8_locale() && is_unicode_text(text); }
+
+}  // namespace
+
+int code_page_char(std::uint32_t code_point, char (&out)[2]) { return cp932_char(code_point, out); }
+
+bool shown_path(const char* path, char* out, std::size_t cap, bool& unicode) {
+    return posix_shown_path(path, utf8_locale(), out, cap, unicode);
+}
+
+bool links_page_path(const char* input, char* out, std::size_t cap) { return posix_links_page_path(input, out, cap); }
 
 bool program_identity(FileIdentity& id) {
     struct stat st;
@@ -210,6 +233,8 @@ bool describe(std::string_view name, unsigned char flags, std::uint64_t index, F
     entry.attributes =
         ((flags & IS_DIR) ? ATTRIBUTE_DIRECTORY : ATTRIBUTE_NORMAL) | ((flags & IS_LINK) ? ATTRIBUTE_LINK : 0);
     entry.index = index;
+    copy_text(entry.shown, name);
+    entry.shown_unicode = shown_as_unicode(name);
     return true;
 }
 

@@ -80,6 +80,34 @@ void describe(const WIN32_FIND_DATAW& data, FolderEntry& entry) {
     if (!win32::to_ansi(data.cAlternateFileName, entry.short_name, sizeof entry.short_name)) entry.short_name[0] = '\0';
     entry.attributes = data.dwFileAttributes;
     entry.is_file = !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    entry.index = 0;
+    // The page shows the name itself, whatever the code page holds of it.
+    entry.shown_unicode = true;
+    if (WideCharToMultiByte(CP_UTF8, 0, data.cFileName, -1, entry.shown, sizeof entry.shown, nullptr, nullptr) == 0)
+        entry.shown[0] = '\0';
+}
+
+// A page path may be an extended-length path in UTF-8 (links_page_path);
+// every other path is ANSI.
+bool is_extended(const char* path) { return path[0] == '\\' && path[1] == '\\' && path[2] == '?' && path[3] == '\\'; }
+
+// `path` in Unicode, as it is written.
+bool wide_text(const char* path, wchar_t* out, int cap) {
+    return MultiByteToWideChar(is_extended(path) ? CP_UTF8 : CP_ACP, MB_ERR_INVALID_CHARS, path, -1, out, cap) != 0;
+}
+
+// `path` as a full extended-length path, for the Unicode calls, which then
+// take it at any length.
+bool wide_path(const char* path, wchar_t (&out)[WIDE_PATH]) {
+    wchar_t given[WIDE_PATH];
+    if (!wide_text(path, given, WIDE_PATH)) return false;
+    if (is_extended(path)) {
+        lstrcpyW(out, given);
+        return true;
+    }
+    wchar_t full[WIDE_PATH];
+    const DWORD n = GetFullPathNameW(given, WIDE_PATH, full, nullptr);
+    return n != 0 && n < WIDE_PATH && extended_path(full, out, WIDE_PATH);
 }
 
 }  // namespace
@@ -92,6 +120,7 @@ std::string_view separator() { return "\\"; }
 // be 0x5C.  Asking the system keeps this layer free of the program's own
 // Shift_JIS routines, which serve text that is Shift_JIS whatever the system.
 const char* find_last_separator(const char* path) {
+    if (is_extended(path)) return std::strrchr(path, '\\');  // UTF-8: no byte of a character is 0x5C
     const char* last = nullptr;
     for (const char* p = path; *p != '\0'; ++p) {
         if (IsDBCSLeadByte(static_cast<BYTE>(*p))) {
@@ -329,7 +358,9 @@ void end_folder_search(FolderSearch& search) {
 FileHandle open_found_file(FolderSearch&, const FolderEntry&, const char* path) { return open_for_reading(path); }
 
 bool file_identity(const char* path, FileIdentity& id) {
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+    wchar_t wide[WIDE_PATH];
+    if (!wide_path(path, wide)) return false;
+    HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         note_failure();
@@ -343,10 +374,12 @@ bool file_identity(const char* path, FileIdentity& id) {
 bool open_file_identity(FileHandle file, FileIdentity& id) { return identity_of(handle_of(file), id); }
 
 EntryType entry_type(const char* path) {
-    const DWORD attributes = path[0] == '\0' ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path);
+    wchar_t wide[WIDE_PATH];
+    if (path[0] == '\0' || !wide_path(path, wide)) return EntryType::none;
+    const DWORD attributes = GetFileAttributesW(wide);
     if (attributes == INVALID_FILE_ATTRIBUTES) return EntryType::none;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EntryType::folder;
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+    HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE) return EntryType::file;
     const DWORD type = GetFileType(h);
@@ -399,23 +432,10 @@ bool close_file(FileHandle file) { return CloseHandle(handle_of(file)) != 0; }
 bool page_target(const char* path, char* out, std::size_t cap) { return copy_text(out, cap, text_of(path)); }
 
 bool may_replace(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
+    wchar_t wide[WIDE_PATH];
+    const DWORD attributes = wide_path(path, wide) ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
 }
-
-namespace {
-
-// The temporary name beside a page may be longer than the ANSI calls take:
-// it is used through the Unicode calls, as an extended-length path.
-bool wide_path(const char* path, wchar_t (&out)[WIDE_PATH]) {
-    wchar_t given[WIDE_PATH];
-    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, given, WIDE_PATH) == 0) return false;
-    wchar_t full[WIDE_PATH];
-    const DWORD n = GetFullPathNameW(given, WIDE_PATH, full, nullptr);
-    return n != 0 && n < WIDE_PATH && extended_path(full, out, WIDE_PATH);
-}
-
-}  // namespace
 
 FileHandle create_new_file(const char* path) {
     wchar_t wide[WIDE_PATH];
@@ -455,6 +475,66 @@ unsigned long process_id() { return GetCurrentProcessId(); }
 
 // The Windows program shows nothing: its exit code is its report.
 void report(const char*, const char*) {}
+
+int code_page_char(std::uint32_t code_point, char (&out)[2]) {
+    wchar_t units[2];
+    int count = 1;
+    if (code_point >= 0x10000) {
+        units[0] = static_cast<wchar_t>(0xD800 + ((code_point - 0x10000) >> 10));
+        units[1] = static_cast<wchar_t>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+        count = 2;
+    } else {
+        units[0] = static_cast<wchar_t>(code_point);
+    }
+    // No best fit: only a character that reads back as itself.
+    char bytes[4];
+    BOOL defaulted = FALSE;
+    const int n =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units, count, bytes, sizeof bytes, nullptr, &defaulted);
+    wchar_t back[2];
+    if (n < 1 || n > 2 || defaulted || MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, n, back, 2) != count ||
+        back[0] != units[0] || (count == 2 && back[1] != units[1]))
+        return 0;
+    out[0] = bytes[0];
+    out[1] = bytes[1];
+    return n;
+}
+
+namespace {
+
+// The long Unicode form of `path`: every component the system finds under
+// its long name, the rest as written.
+const wchar_t* long_form(const char* path) {
+    static wchar_t given[32768];
+    static wchar_t found[32768];
+    if (!wide_text(path, given, 32768)) return nullptr;
+    const DWORD n = GetLongPathNameW(given, found, 32768);
+    return n != 0 && n < 32768 ? found : given;
+}
+
+}  // namespace
+
+bool shown_path(const char* path, char* out, std::size_t cap, bool& unicode) {
+    unicode = true;
+    const wchar_t* wide = long_form(path);
+    return wide != nullptr &&
+           WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, static_cast<int>(cap), nullptr, nullptr) != 0;
+}
+
+bool links_page_path(const char* input, char* out, std::size_t cap) {
+    const wchar_t* wide = long_form(input);
+    if (wide == nullptr) return false;
+    // As the ANSI calls name it where the code page holds the long name...
+    char ansi[PATH_BUFFER];
+    if (win32::to_ansi(wide, ansi, sizeof ansi)) return concat_text(out, cap, {text_of(ansi), ".html"});
+    // ...else through an extended-length path in UTF-8.
+    wchar_t full[WIDE_PATH];
+    wchar_t extended[WIDE_PATH];
+    const DWORD n = GetFullPathNameW(wide, WIDE_PATH, full, nullptr);
+    if (n == 0 || n >= WIDE_PATH || !extended_path(full, extended, WIDE_PATH)) return false;
+    const int length = WideCharToMultiByte(CP_UTF8, 0, extended, -1, out, static_cast<int>(cap), nullptr, nullptr);
+    return length != 0 && concat_text(out, cap, {text_of(out), ".html"});
+}
 
 void shell_open(const char* path) { ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL); }
 

@@ -25,9 +25,9 @@ def shown(b):
 def expected_section(env, host_dir):
     """(links, subsections) that a folder must show: links as (href, text), subsections as (name, links, subsections)."""
     entries = env.list_dir(host_dir)
-    links = [(shown(read_shortcut(p)), shown(name[:-4]))
+    links = [(shown(read_shortcut(p)), env.shown_name(p)[:-4])
              for name, p, is_dir in entries if name.lower().endswith(b'.url') and not is_dir]
-    subsections = [(shown(name),) + expected_section(env, p)
+    subsections = [(env.shown_name(p),) + expected_section(env, p)
                    for name, p, is_dir in entries if is_dir and name not in (b'.', b'..')]
     return links, subsections
 
@@ -40,7 +40,7 @@ def count_links(section):
 def check_favorites_page(env, page, host_root):
     title, heading, links, subsections = browser.favorites_of(browser.dom_of(page))
     assert title == FAVORITES_TITLE, f'the title is {title!r}: a script ran'
-    assert heading == shown(env.prog(host_root))
+    assert heading == env.shown_path(host_root)
     expected = expected_section(env, host_root)
     assert (links, subsections) == expected, f'got {(links, subsections)!r}\nexpected {expected!r}'
     return count_links(expected)
@@ -49,7 +49,7 @@ def check_favorites_page(env, page, host_root):
 def check_links_page(env, src):
     title, heading, items = browser.links_page_of(browser.dom_of(src + b'.html'))
     assert title == LINKS_TITLE, f'the title is {title!r}: a script ran'
-    assert heading == shown(env.prog(src)) + LINKS_HEADING_TAIL
+    assert heading == env.shown_path(src) + LINKS_HEADING_TAIL
     with open(src, 'rb') as f:
         expected = [shown(scheme + address) for scheme, address in text_addresses(f.read())]
     assert items == [(e, e) for e in expected], f'got {items!r}\nexpected {expected!r}'
@@ -62,8 +62,9 @@ def demo_pages(env):
     fav = env.host('fav')
     shutil.rmtree(fav)
     shutil.copytree(os.path.join(ROOT, 'examples', 'Favorites').encode(), fav)
+    env.environment['LC_ALL'] = 'C.UTF-8'  # its names are UTF-8, as make demo runs it
     assert env.run() == 0
-    assert check_favorites_page(env, page, fav) == 13
+    assert check_favorites_page(env, page, fav) == 16
     src = env.write('links.txt', open(os.path.join(ROOT, 'examples', 'links.txt'), 'rb').read())
     assert env.run(env.prog(src)) == 0
     items = check_links_page(env, src)
@@ -130,3 +131,24 @@ def hostile_links_page(env):
     src = env.write(name, b'\r\n'.join(lines) + b'\r\n')
     assert env.run(env.prog(src)) == 0
     assert len(check_links_page(env, src)) == 6
+
+
+# Names as today's machines keep them: Japanese, accented, Korean, an emoji,
+# the yen sign (a backslash byte at best fit) and the wave dash (a look-alike).
+UNICODE_NAMES = ['\u65e5\u672c\u8a9e', 'Caf\u00e9', 'Cafe', '\ud55c\uad6d\uc5b4', '\U0001f600', '\u00a5100',
+                 '\u6ce2\u301c\u7dda']
+
+
+@case('browser')
+def every_name_as_it_is(env):
+    # Each name shown exactly, each with its own address, under a Japanese
+    # root (お気に入り); the native program under a UTF-8 locale.
+    fav, page = favorites_and_desktop(env)
+    fav = env.mkdir('\u304a\u6c17\u306b\u5165\u308a'.encode('utf-8'))
+    env.set_folder('Favorites', fav)
+    env.environment['LC_ALL'] = 'C.UTF-8'
+    for i, name in enumerate(UNICODE_NAMES):
+        env.write(fav, (name + '.url').encode('utf-8'), b'URL=http://name.example/%d\r\n' % i)
+        env.write(fav, (name + ' \u7d44').encode('utf-8'), b'in.url', b'URL=http://folder.example/%d\r\n' % i)
+    assert env.run() == 0
+    assert check_favorites_page(env, page, fav) == 2 * len(UNICODE_NAMES)

@@ -51,13 +51,12 @@ def argument_of_258_to_261_bytes(env):
         src = env.path_seen_as(n, 'n.txt')
         with open(src, 'wb') as f:
             f.write(b'http://x/\n')
-        rc = guarded_run(env, env.prog(src), written=[page])
-        # Up to 259 bytes it is a file whose page name would not fit: refused.
-        # From 260 bytes it does not resolve, and Favorites is listed.
-        assert rc == (1 if n < 260 else 0), (n, rc)
-        assert os.path.exists(page) == (n >= 260)
-        if os.path.exists(page):
-            os.remove(page)
+        # A file there is never taken for the Favorites.  Natively, whose page
+        # name (or it) does not fit a path: refused.  kobu.exe reaches it
+        # through its short form and writes the page through the Unicode calls.
+        wine = env.system == 'wine'
+        assert guarded_run(env, env.prog(src), written=[src + b'.html'] if wine else []) == (0 if wine else 1), n
+        assert os.path.exists(src + b'.html') == wine and not os.path.exists(page)
 
 
 @case('hostile')

@@ -147,6 +147,10 @@ def links_page_name_at_the_path_limit(env):
     for n in (255, 259):
         src = file_seen_as(env, n)
         before = read(src)
+        if env.system == 'wine':  # a page path the ANSI calls cannot take goes through the Unicode ones
+            assert env.run(env.prog(src)) == 0
+            expect_file(src + b'.html', links_page(env.prog(src), http(b'long/')))
+            continue
         assert env.run(env.prog(src)) == 1
         assert not os.path.exists(src + b'.html') and read(src) == before
         name = os.path.basename(src)

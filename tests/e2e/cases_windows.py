@@ -90,14 +90,16 @@ def names_the_code_page_cannot_hold(env):
     env.write('fav', 'x', 'y', 'decoy.url', b'URL=http://decoy/\r\n')
     assert guarded_run(env, written=[page]) == 0
     links, subsections = page_tree(page)
-    # Every shortcut once, with its own address, shown as the code page can.
-    assert sorted(links) == sorted([
-        ('http://cafe-accent/', 'Cafe'), ('http://cafe-plain/', 'Cafe'),
-        ('http://uber-umlaut/', 'uber'), ('http://uber-plain/', 'uber'),
-        ('http://yen-100/', '\\100'), ('http://hangul/', '?'), ('http://emoji/', '??')]), links
+    # Every shortcut once, with its own address, shown by its own name.
+    assert sorted(links) == sorted((address.decode(), name[:-4]) for name, address in files.items()), links
     assert sorted(subsections) == sorted([
-        ('Creme', [('http://creme-accent/', 'x')], []), ('Creme', [('http://creme-plain/', 'y')], []),
-        ('x\\y', [('http://x-yen-y/', 'own')], []), ('x', [], [('y', [('http://decoy/', 'decoy')], [])])]), subsections
+        ('Cr\u00e8me', [('http://creme-accent/', 'x')], []), ('Creme', [('http://creme-plain/', 'y')], []),
+        ('x\u00a5y', [('http://x-yen-y/', 'own')], []), ('x', [], [('y', [('http://decoy/', 'decoy')], [])])]), subsections
+
+
+def links_page_headed(heading, items):
+    """A links page whose heading is `heading` as the page holds it, references and all."""
+    return links_page(b'HEADING', items).replace(b'HEADING', heading, 1)
 
 
 @case('windows', runners=WINE)
@@ -105,32 +107,44 @@ def an_argument_the_code_page_cannot_hold(env):
     _, page = favorites_and_desktop(env)
     src = env.write('in', 'Caf\u00e9.txt', b'http://accent/\r\n')
     env.write('in', 'Cafe.txt', b'http://look-alike/\r\n')
-    short = env.short_path_of_wide(src)
-    assert env.run(env.wide_path(src)) == 0
-    # The links page of that very file, named after its short name (the
-    # folders keep their long names, which the code page holds).
-    short_name = short.rsplit(b'\\', 1)[-1]
-    resolved = env.prog(env.host('in')) + b'\\' + short_name
-    expect_file(env.host('in', short_name + b'.html'), links_page(resolved, link_item(b'http://', b'accent/')))
-    assert not os.path.exists(env.host('in', 'Cafe.txt.html'))
+    assert guarded_run(env, env.wide_path(src), written=[src + b'.html']) == 0
+    # The links page of that very file, beside it under its own name.
+    heading = env.prog(env.host('in')) + b'\\Caf&#233;.txt'
+    expect_file(src + b'.html', links_page_headed(heading, link_item(b'http://', b'accent/')))
     # A name that reaches nothing: nothing written, never a look-alike's page.
     assert guarded_run(env, env.wide_path(env.host('in', 'Caf\u00e8.txt'))) == 1
 
 
 @case('windows', runners=WINE)
+def arguments_longer_than_a_path(env):
+    # A Japanese path of 262 bytes (131 characters of it Japanese), dropped
+    # on the program: reached through its short form, its page beside it
+    # under its long name, headed with the long path.
+    _, page = favorites_and_desktop(env)
+    room = 262 - len(env.prog(env.host('in'))) - 2 * 60 - 6  # the file name's Japanese, in bytes
+    src = env.write('in', HYOU * 60, HYOU * (room // 2) + 'x' * (room % 2) + '.txt', b'http://long/\r\n')
+    assert len(env.prog(src)) == 262
+    assert guarded_run(env, env.wide_path(src), written=[src + b'.html']) == 0
+    expect_file(src + b'.html', links_page(env.prog(src), link_item(b'http://', b'long/')))
+    # A folder so deep: its tree, never the Favorites.
+    folder = env.write('deep', HYOU * 66, HYOU * 66, 's.url', b'URL=http://deep/\r\n')
+    assert guarded_run(env, env.wide_path(os.path.dirname(folder)), written=[page]) == 0
+    assert b'http://deep/' in read(page)
+
+
+@case('windows', runners=WINE)
 def several_dropped_files(env):
     # Explorer's drop of two files, one named beyond the code page: each its
-    # page (that one after its short name), and no favorites page.
+    # page beside it, and no favorites page.
     _, page = favorites_and_desktop(env)
     plain = env.write('in', 'a b.txt', b'http://plain/\r\n')
     accent = env.write('in', 'Caf\u00e9.txt', b'http://accent/\r\n')
     env.write('in', 'Cafe.txt', b'http://look-alike/\r\n')
-    short = env.short_path_of_wide(accent).rsplit(b'\\', 1)[-1]
     tail = Wide('"' + env.wide_path(plain) + '" "' + env.wide_path(accent) + '"')
-    assert guarded_run(env, tail, written=[plain + b'.html', env.host('in', short + b'.html')]) == 0
+    assert guarded_run(env, tail, written=[plain + b'.html', accent + b'.html']) == 0
     expect_file(plain + b'.html', links_page(env.prog(plain), link_item(b'http://', b'plain/')))
-    resolved = env.prog(env.host('in')) + b'\\' + short
-    expect_file(env.host('in', short + b'.html'), links_page(resolved, link_item(b'http://', b'accent/')))
+    heading = env.prog(env.host('in')) + b'\\Caf&#233;.txt'
+    expect_file(accent + b'.html', links_page_headed(heading, link_item(b'http://', b'accent/')))
     assert not os.path.exists(page)
 
 

@@ -114,6 +114,14 @@ class Env:
         """(name as the program sees it, host path, is folder) in the order a folder search returns them."""
         return self.runner.list_dir(host_dir)
 
+    def shown_path(self, host_path):
+        """A host path as a browser shows it on the pages (the program's own form of it, in Unicode)."""
+        return self.runner.shown_path(self, host_path)
+
+    def shown_name(self, host_path):
+        """The last component of a host path as a browser shows it on the pages."""
+        return self.runner.shown_path(self, host_path).rsplit(self.sep.decode(), 1)[-1]
+
     def ends_in_separator(self, path):
         return self.runner.ends_in_separator(path)
 
@@ -309,6 +317,19 @@ class NativeRunner:
     def windows_directory(self, env):
         return env.host(b'home')
 
+    def shown_path(self, env, host_path):
+        # UTF-8 under a UTF-8 locale, where the path is UTF-8; else its bytes,
+        # which a Shift_JIS page shows as Shift_JIS.
+        environ = self.environ(env)
+        locale = next((environ[k] for k in ('LC_ALL', 'LC_CTYPE', 'LANG') if environ.get(k)), '')
+        codeset = locale.partition('.')[2].partition('@')[0].lower()
+        if codeset in ('utf-8', 'utf8') and any(b >= 0x80 for b in host_path):
+            try:
+                return host_path.decode('utf-8')
+            except UnicodeDecodeError:
+                pass
+        return host_path.decode('cp932', 'replace')
+
     def ends_in_separator(self, path):
         return path.endswith(b'/')
 
@@ -407,7 +428,11 @@ class WineRunner:
         return b'Z:' + host_path.decode('utf-8').encode('cp932').replace(b'/', b'\\')
 
     def name_seen(self, host_name):
-        return host_name.decode('utf-8').encode('cp932')
+        # '?' for what the code page cannot hold: such a name reaches nothing.
+        return host_name.decode('utf-8').encode('cp932', 'replace')
+
+    def shown_path(self, env, host_path):
+        return self.wide_path(host_path)  # every name in Unicode, as Windows keeps it
 
     def script(self, env, lines):
         path = env.host(b'helper-script.txt')

@@ -283,40 +283,58 @@ const RunCase RUN_CASES[] = {
            return page;
        }}}},
     // ---- several files at once ----
-    {"two files each get their links page", two_inputs, quoted({"in/a.txt", "in/b.txt"}), 0,
+    {"two files each get their links page",
+     two_inputs,
+     quoted({"in/a.txt", "in/b.txt"}),
+     0,
      {{"in/a.txt.html", links_of("in/a.txt", "a/")}, {"in/b.txt.html", links_of("in/b.txt", "b/")}}},
     {"a page that cannot be written among several: the others are, and the run fails",
      [](World& w) {
          two_inputs(w);
          w.system.folder(w.path("in/a.txt.html"));
      },
-     quoted({"in/a.txt", "in/b.txt"}), 1, {{"in/b.txt.html", links_of("in/b.txt", "b/")}}, false, std::nullopt,
+     quoted({"in/a.txt", "in/b.txt"}),
+     1,
+     {{"in/b.txt.html", links_of("in/b.txt", "b/")}},
+     false,
+     std::nullopt,
      [](const World& w) { return w.path("in/a.txt.html") + ": is a folder"; }},
     {"a folder among several parts writes nothing",
      [](World& w) {
          two_inputs(w);
          w.system.folder(w.path("dir"));
      },
-     quoted({"in/a.txt", "dir"}), 1, {}},
-    {"a part that names nothing lists Favorites", [](World& w) {
+     quoted({"in/a.txt", "dir"}),
+     1,
+     {}},
+    {"a part that names nothing lists Favorites",
+     [](World& w) {
          two_inputs(w);
          one_favorite(w);
      },
-     quoted({"in/a.txt", "in/none.txt"}), 0, {{"desk/kobu.html", favorites_listed()}}, false, std::nullopt,
+     quoted({"in/a.txt", "in/none.txt"}),
+     0,
+     {{"desk/kobu.html", favorites_listed()}},
+     false,
+     std::nullopt,
      [](const World& w) { return w.path("in/none.txt") + ": no such file or folder; listing the Favorites folder"; }},
     {"no page over a file the run reads, another part included",
      [](World& w) {
          two_inputs(w);
          w.system.file(w.path("in/a.txt.html"), "http://b/\n");
      },
-     quoted({"in/a.txt", "in/a.txt.html"}), 1, {{"in/a.txt.html.html", links_of("in/a.txt.html", "b/")}}},
+     quoted({"in/a.txt", "in/a.txt.html"}),
+     1,
+     {{"in/a.txt.html.html", links_of("in/a.txt.html", "b/")}}},
     {"one path first: a name with a space wins over its parts",
      [](World& w) {
          w.system.file(w.path("cwd/a b.txt"), "http://ab/\n");
          w.system.file(w.path("cwd/a"), "http://a/\n");
          w.system.file(w.path("cwd/b.txt"), "http://b/\n");
      },
-     [](const World&) { return std::string("a b.txt"); }, 0, {{"cwd/a b.txt.html", links_of("a b.txt", "ab/")}}},
+     [](const World&) { return std::string("a b.txt"); },
+     0,
+     {{"cwd/a b.txt.html", links_of("a b.txt", "ab/")}}},
     // ---- pages are replaced, never overwritten in place ----
     {"an old page is replaced whole",
      [](World& w) {
@@ -539,6 +557,26 @@ const RunCase RUN_CASES[] = {
      at("in/links.txt"),
      1,
      {}},
+    {"an existing file longer than any path: nothing written, never the Favorites",
+     [](World& w) { w.system.file(w.path(path_of_length(w, 262, "in", "x.txt")), "http://x/\n"); },
+     [](const World& w) { return w.path(path_of_length(w, 262, "in", "x.txt")); },
+     1,
+     {}},
+    {"a UTF-8 input under a UTF-8 locale is headed by the rule for shown text",
+     [](World& w) {
+         w.system.utf8_locale = true;
+         w.system.file(w.path("in/\xED\x95\x9C.txt"), "http://k/\n");  // 한.txt
+     },
+     at("in/\xED\x95\x9C.txt"),
+     0,
+     {{"in/\xED\x95\x9C.txt.html",
+       [](const World& w) {
+           std::string page = w.system.contents(w.path("in/\xED\x95\x9C.txt.html"));
+           EXPECT_NE(page.find("/in/&#54620;.txt \x82\xa9"), std::string::npos);
+           return page;
+       }}},
+     false,
+     Flavour::posix},
     {"a links page name too long for a path: the input is left alone",
      [](World& w) { w.system.file(w.path(path_of_length(w, 255, "in", "x.txt")), "http://x/\n"); },
      [](const World& w) { return w.path(path_of_length(w, 255, "in", "x.txt")); },

@@ -131,6 +131,20 @@ const TreeCase TREE_CASES[] = {
              "<ul>\n<li><a href=\"javascript:alert('&lt;b&gt;')\">\x83\x5C\x83\x74\x83\x67</a></li>\n</ul>\n"
              "</div>\n</div>\n");
      }},
+    {"names in UTF-8 under a UTF-8 locale: Shift_JIS where it holds them, else references; others as bytes",
+     [](World& w) {
+         w.system.utf8_locale = true;  // the Windows flavour keeps its ANSI names as they are
+         w.system.file(w.path("fav/\xE6\x97\xA5\xE6\x9C\xAC/in.url"), "URL=http://ja/\n");  // 日本
+         w.system.file(w.path("fav/\xED\x95\x9C&.url"), "URL=http://ko/\n");                // 한&
+         w.system.file(w.path("fav/\x93\xFA.url"), "URL=http://sjis/\n");                   // 日, Shift_JIS
+     },
+     "fav",
+     [](const World& w) {
+         const std::string ko = w.windows() ? "\xED\x95\x9C&amp;" : "&#54620;&amp;";
+         const std::string ja = w.windows() ? "\xE6\x97\xA5\xE6\x9C\xAC" : "\x93\xFA\x96\x7B";
+         return "<ul>\n" + item("http://sjis/", "\x93\xFA") + "<li><a href=\"http://ko/\">" + ko +
+                "</a></li>\n</ul>\n" + section(ja) + "<ul>\n" + item("http://ja/", "in") + "</ul>\n</div>\n</div>\n";
+     }},
     {"a folder that does not exist gives only its end", [](World&) {}, "fav/missing",
      [](const World&) { return std::string("</div>\n"); }},
 };
@@ -261,27 +275,34 @@ TEST(WriteFolderTree, EntriesAreReachedAsThemselves) {
     w.system.alias(w.path("fav/folder.urlx"), "FOLDER~1.URL");
     file("fav/Caf\xC3\xA9.url", "URL=http://cafe-accent/\n");  // Café.url: shown as Cafe.url
     w.system.alias(w.path("fav/Caf\xC3\xA9.url"), "CAFE~1.URL");
-    w.system.unfaithful(w.path("fav/Caf\xC3\xA9.url"), "Cafe.url");
+    w.system.unfaithful(w.path("fav/Caf\xC3\xA9.url"), "Cafe.url", "Caf\xC3\xA9.url");
     file("fav/Cafe.url", "URL=http://cafe-plain/\n");  // the look-alike
-    file("fav/emoji.url", "URL=http://emoji/\n");      // 😀.url: shown as ??.url, no short name
-    w.system.unfaithful(w.path("fav/emoji.url"), "\?\?.url");
-    file("fav/Creme-accent/x.url", "URL=http://creme-accent/\n");  // Crème: shown as Creme
+    file("fav/emoji.url", "URL=http://emoji/\n");      // 😀.url: ANSI ??.url, no short name
+    w.system.unfaithful(w.path("fav/emoji.url"), "\?\?.url", "\xF0\x9F\x98\x80.url");
+    file("fav/Creme-accent/x.url", "URL=http://creme-accent/\n");  // Crème: ANSI Creme
     w.system.alias(w.path("fav/Creme-accent"), "CREME~1");
-    w.system.unfaithful(w.path("fav/Creme-accent"), "Creme");
+    w.system.unfaithful(w.path("fav/Creme-accent"), "Creme", "Cr\xC3\xA8me");
     file("fav/Creme/y.url", "URL=http://creme-plain/\n");
-    file("fav/x-yen-y/own.url", "URL=http://yen/\n");  // x¥y: shown as x\y (0x5C!)
+    file("fav/x-yen-y/own.url", "URL=http://yen/\n");  // x¥y: ANSI x\y (0x5C!)
     w.system.alias(w.path("fav/x-yen-y"), "XY~1");
-    w.system.unfaithful(w.path("fav/x-yen-y"), "x\\y");
+    w.system.unfaithful(w.path("fav/x-yen-y"), "x\\y", "x\xC2\xA5y");
     file("fav/x/y/decoy.url", "URL=http://decoy/\n");
-    w.system.folder(w.path("fav/hangul"));  // 한: shown as ?, no short name
-    w.system.unfaithful(w.path("fav/hangul"), "?");
-    const std::string expected = "<ul>\n" + item("", "??") + item("http://cafe-accent/", "Cafe") +
-                                 item("http://cafe-plain/", "Cafe") + "</ul>\n" + section("?") + "</div>\n" +
-                                 section("Creme") + "<ul>\n" + item("http://creme-accent/", "x") + "</ul>\n</div>\n" +
-                                 section("Creme") + "<ul>\n" + item("http://creme-plain/", "y") + "</ul>\n</div>\n" +
-                                 section("folder.urlx") + "</div>\n" + section("x") + section("y") + "<ul>\n" +
-                                 item("http://decoy/", "decoy") + "</ul>\n</div>\n</div>\n" + section("x\\y") +
-                                 "<ul>\n" + item("http://yen/", "own") + "</ul>\n</div>\n" + "</div>\n";
+    w.system.folder(w.path("fav/hangul"));  // 한: ANSI ?, no short name
+    w.system.unfaithful(w.path("fav/hangul"), "?", "\xED\x95\x9C");
+    // Each shown as itself: what Shift_JIS cannot hold as a character reference.
+    auto shown = [](const char* address, const char* title) {
+        return std::string("<li><a href=\"") + address + "\">" + title + "</a></li>\n";
+    };
+    auto heading = [](const char* name) {
+        return std::string("<div class=\"dir\"><span class=\"dir\">") + name + "</span>\n";
+    };
+    const std::string expected =
+        "<ul>\n" + shown("", "&#128512;") + shown("http://cafe-accent/", "Caf&#233;") +
+        item("http://cafe-plain/", "Cafe") + "</ul>\n" + heading("&#54620;") + "</div>\n" + heading("Cr&#232;me") +
+        "<ul>\n" + item("http://creme-accent/", "x") + "</ul>\n</div>\n" + section("Creme") + "<ul>\n" +
+        item("http://creme-plain/", "y") + "</ul>\n</div>\n" + section("folder.urlx") + "</div>\n" + section("x") +
+        section("y") + "<ul>\n" + item("http://decoy/", "decoy") + "</ul>\n</div>\n</div>\n" + heading("x&#165;y") +
+        "<ul>\n" + item("http://yen/", "own") + "</ul>\n</div>\n" + "</div>\n";
     EXPECT_EQ(body_of(w.path("fav")), crlf(expected));
 }
 
