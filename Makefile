@@ -48,10 +48,10 @@ demo: deps-native
 	@cmake --build --preset native --target kobu
 	@rm -rf $(DEMO) && mkdir -p $(DEMO)/config $(DEMO)/Desktop
 	@printf 'XDG_DESKTOP_DIR="%s"\n' "$(CURDIR)/$(DEMO)/Desktop" > $(DEMO)/config/user-dirs.dirs
-	@XDG_CONFIG_HOME="$(CURDIR)/$(DEMO)/config" build/native/kobu examples/Favorites
+	@LC_ALL=C.UTF-8 XDG_CONFIG_HOME="$(CURDIR)/$(DEMO)/config" build/native/kobu examples/Favorites
 	@echo "Favorites page of examples/Favorites written to $(DEMO)/Desktop/kobu.html"
 	@cp examples/links.txt $(DEMO)/links.txt
-	@cd $(DEMO) && XDG_CONFIG_HOME="$(CURDIR)/$(DEMO)/config" ../native/kobu links.txt
+	@cd $(DEMO) && LC_ALL=C.UTF-8 XDG_CONFIG_HOME="$(CURDIR)/$(DEMO)/config" ../native/kobu links.txt
 	@echo "Links page of examples/links.txt written to $(DEMO)/links.txt.html"
 
 # The Wine route (cmake/wine-route.sh) is found once and handed to the
@@ -84,7 +84,7 @@ CHROMIUM_SHOT = chromium --headless --no-sandbox --disable-gpu --disable-quic --
   --disable-background-networking --disable-component-update --disable-sync --hide-scrollbars \
   --user-data-dir=$(CURDIR)/build/chromium-profile
 screenshots: demo
-	@$(CHROMIUM_SHOT) --window-size=760,730 --screenshot=$(CURDIR)/docs/favorites-page.png \
+	@$(CHROMIUM_SHOT) --window-size=760,900 --screenshot=$(CURDIR)/docs/favorites-page.png \
 	  file://$(CURDIR)/$(DEMO)/Desktop/kobu.html 2>/dev/null
 	@$(CHROMIUM_SHOT) --window-size=760,210 --screenshot=$(CURDIR)/docs/links-page.png \
 	  file://$(CURDIR)/$(DEMO)/links.txt.html 2>/dev/null
