@@ -3,6 +3,7 @@
 #include "links/links_page.h"
 #include "platform/page_file.h"
 #include "platform/platform.h"
+#include "platform/read_guard.h"
 
 namespace {
 
@@ -94,26 +95,14 @@ bool names_a_file(const char* resolved) {
     return resolved[0] != '\0' && !(platform::file_attributes(resolved) & platform::ATTRIBUTE_DIRECTORY);
 }
 
-// The files a run of several parts reads, by identity, so that no page is
-// written over one of them.
+// The most parts a run takes.
 constexpr std::size_t MOST_PARTS = 16384;
-platform::FileIdentity part_files[MOST_PARTS];
 
-bool is_a_part(const char* path, std::size_t parts) {
-    platform::FileIdentity id;
-    if (parts == 0 || !platform::file_identity(path, id)) return false;
-    for (std::size_t i = 0; i < parts; ++i)
-        if (part_files[i] == id) return true;
-    return false;
-}
-
-// Text mode: the links page beside the input, named after it, never over
-// one of the first `parts` files of the run.
-bool write_links_page_of(const char* input, std::size_t parts = 0) {
+// Text mode: the links page beside the input, named after it.
+bool write_links_page_of(const char* input) {
     char links_page[platform::PAGE_PATH_BUFFER];
     if (!platform::links_page_path(input, links_page, sizeof links_page))
         return refuse(input, "its links page name would be longer than 259 bytes");
-    if (is_a_part(links_page, parts)) return refuse(links_page, "is a file this run reads");
     return extract_links(input, links_page) == 0;
 }
 
@@ -134,14 +123,12 @@ int write_pages_of_parts(const char* tail, Arguments& parts) {
         return -1;
     }
     char folder[PATH_BUFFER] = "";
-    std::size_t i = 0;
-    for (parts.rewind(); parts.next(part, whole); ++i) {
+    for (parts.rewind(); parts.next(part, whole);) {
         if (!whole || !resolve(part, resolved)) {
             report_unresolved(part, part, whole);
             return -1;
         }
         if (folder[0] == '\0' && !names_a_file(resolved)) copy_text(folder, text_of(part));
-        if (i < MOST_PARTS && !platform::file_identity(resolved, part_files[i])) part_files[i] = {};
     }
     if (folder[0] != '\0') {
         platform::report(folder, "is a folder: list one folder alone, or give only text files");
@@ -151,11 +138,16 @@ int write_pages_of_parts(const char* tail, Arguments& parts) {
         platform::report("", "more than 16384 files at once");
         return 1;
     }
+    // Every part is a file the run reads, the later ones included: no page
+    // may replace one.
+    platform::FileIdentity id;
+    for (parts.rewind(); parts.next(part, whole);)
+        if (resolve(part, resolved) && platform::file_identity(resolved, id)) read_guard::note(id);
     bool all = true;
     for (parts.rewind(); parts.next(part, whole);) {
         // Resolved again: a part gone since is no page.
         if (!resolve(part, resolved)) all = refuse(part, "no such file or folder");
-        else if (!write_links_page_of(resolved, count)) all = false;
+        else if (!write_links_page_of(resolved)) all = false;
     }
     return all ? 0 : 1;
 }

@@ -44,6 +44,13 @@ inline std::string_view trim_blanks(std::string_view s) {
     return s;
 }
 
+// True when `text` holds a byte from 0x80 up: a character beyond ASCII.
+inline bool holds_high_bytes(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return true;
+    return false;
+}
+
 // Equal but for the letter case of ASCII letters.
 inline bool same_ignoring_case(std::string_view a, std::string_view b) {
     auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };

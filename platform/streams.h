@@ -230,7 +230,7 @@ public:
         bool characters = false;
         for (const PagePiece& p : pieces) {
             worst += p.kind == PagePiece::fixed ? p.text.size() : LONGEST_ENTITY * p.text.size();
-            characters = characters || (p.kind == PagePiece::unicode && !is_ascii(p.text));
+            characters = characters || (p.kind == PagePiece::unicode && holds_high_bytes(p.text));
         }
         if (characters || worst > sizeof buf_ - len_) {  // the rare slow way, through the buffer's edge
             for (const PagePiece& p : pieces) p.kind == PagePiece::fixed ? put_raw(p.text) : put_piece(p);
@@ -273,11 +273,6 @@ private:
         return at;
     }
 
-    static bool is_ascii(std::string_view text) {
-        for (char c : text)
-            if (static_cast<unsigned char>(c) >= 0x80) return false;
-        return true;
-    }
     void put_piece(const PagePiece& p) {
         if (p.kind == PagePiece::fixed) put(p.text);
         else if (p.kind == PagePiece::unicode) put_unicode(p.text);

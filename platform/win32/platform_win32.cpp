@@ -220,12 +220,6 @@ struct Bytes {
     }
 };
 
-bool holds_high_bytes(std::string_view text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return true;
-    return false;
-}
-
 // The UTF-8 text in the code page; false when the code page cannot hold it.
 bool utf8_to_ansi(const char* utf8, char (&ansi)[PATH_BUFFER]) {
     wchar_t wide[WIDE_PATH];
