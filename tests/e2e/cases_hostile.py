@@ -29,7 +29,7 @@ def gigabyte_without_a_line_feed(env):
             f.write(head + b'x' * (5119 - len(head)))
     assert os.path.getsize(src) >= 1 << 30
     assert env.run(env.prog(src)) == 0
-    assert env.peak_kb < 8 * 1024, f'peak memory {env.peak_kb} KB'
+    assert env.runner.sanitized or env.peak_kb < 8 * 1024, f'peak memory {env.peak_kb} KB'
     page = read(src + b'.html')
     assert page.count(b'<li>') == piece_count
     assert page.endswith(b'</ul>\r\n<hr>\r\n</body>\r\n</html>')

@@ -220,6 +220,9 @@ class NativeRunner:
 
     def __init__(self, program, **_):
         self.program = os.fsencode(os.path.abspath(program))
+        # A sanitizer's runtime keeps its own shadow memory: no bound on the
+        # program's memory holds for such a build.
+        self.sanitized = b'__asan_init' in read(self.program)
 
     def start(self):
         pass
