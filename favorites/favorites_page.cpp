@@ -125,16 +125,13 @@ void write_shortcut_pass(OutputStream& out, std::string_view folder, const char*
         // The title is the name as the user sees it, without ".url".
         const std::string_view shown = entry.shown;
         const Outside title =
-            outside(is_shortcut_name(shown) ? head(shown, shown.size() - 4) : shown, entry.shown_unicode);
+            shown_text(is_shortcut_name(shown) ? head(shown, shown.size() - 4) : shown, entry.shown_unicode);
         char address[LINE_BUFFER];
         address[0] = '\0';  // an entry that cannot be reached keeps an empty address
         if (reach == Reach::reached)
             copy_text_cut(address, sizeof address, read_shortcut(platform::open_found_file(search, entry, joined)));
-        // An address holds no line feed (it ends a read); a title, a POSIX
-        // file name, may.
-        if (title.text.find('\n') == std::string_view::npos)
-            out.put_line({"<li><a href=\"", outside(address), "\">", title, "</a></li>"});
-        else out.put({"<li><a href=\"", outside(address), "\">", title, "</a></li>\n"});
+        // An address holds no line feed (it ends a read), nor does a shown title.
+        out.put_line({"<li><a href=\"", outside(address), "\">", title, "</a></li>"});
     });
     if (listed) out.put("</ul>\n");
 }
@@ -146,7 +143,7 @@ void write_subfolder_pass(OutputStream& out, std::string_view folder, const char
         char joined[PATH_BUFFER];
         const Reach reach = reach_entry(joined, folder, entry);
         if (reach == Reach::too_long) return;  // cannot be named: left out
-        out.put({"<div class=\"dir\"><span class=\"dir\">", outside(entry.shown, entry.shown_unicode), "</span>\n"});
+        out.put({"<div class=\"dir\"><span class=\"dir\">", shown_text(entry.shown, entry.shown_unicode), "</span>\n"});
         // A folder that cannot be reached keeps an empty section, never another folder's.
         if (reach == Reach::reached) write_tree(out, joined, (entry.attributes & platform::ATTRIBUTE_LINK) != 0);
         else out.put("</div>\n");

@@ -30,6 +30,7 @@ def nested_tree(env):
     env.write('fav', 'News.URL', b'URL=http://upper-case-extension/\r\n')
     env.write('fav', '.hidden.url', b'URL=http://hidden/\n')
     env.write('fav', 'notes.txt', b'URL=http://not-a-shortcut/\n')
+    env.write('fav', 'del\x7f \x80', 'c\x7f.url', b'URL=http://controls/\n')  # the same bytes from both programs
     env.write('fav', 'A', 'B', 'C', 'deep.url', b'URL=http://deep/\n')
     env.write('fav', 'A', 'a.url', b'URL=http://a/\n')
     env.mkdir('fav', 'Empty')

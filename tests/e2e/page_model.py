@@ -55,20 +55,36 @@ def html(text):
             .replace(b'"', b'&quot;'))
 
 
+def shown(name):
+    """A name or path as the pages show it: escaped, each control (C0, DEL, a lone 0x80) as &#65533;."""
+    text, out, i = html(name), bytearray(), 0
+    while i < len(text):
+        c = text[i]
+        if c < 0x20 or c in (0x7F, 0x80):
+            out += b'&#65533;'
+        elif is_lead(c) and i + 1 < len(text) and text[i + 1] >= 0x20 and text[i + 1] != 0x7F:
+            out += text[i:i + 2]
+            i += 1
+        else:
+            out.append(c)
+        i += 1
+    return bytes(out)
+
+
 def favorites_page(root, body):
-    return crlf(FAVORITES_HEAD + b'<h1>' + html(root) + b'</h1>\n<div>\n' + body + FAVORITES_FOOT)
+    return crlf(FAVORITES_HEAD + b'<h1>' + shown(root) + b'</h1>\n<div>\n' + body + FAVORITES_FOOT)
 
 
 def links_page(input_path, items):
-    return crlf(LINKS_HEAD + b'<h1>' + html(input_path) + LINKS_HEADING_TAIL + items + LINKS_FOOT)
+    return crlf(LINKS_HEAD + b'<h1>' + shown(input_path) + LINKS_HEADING_TAIL + items + LINKS_FOOT)
 
 
 def shortcut_item(address, title):
-    return b'<li><a href="' + html(address) + b'">' + html(title) + b'</a></li>\n'
+    return b'<li><a href="' + html(address) + b'">' + shown(title) + b'</a></li>\n'
 
 
 def section(name):
-    return b'<div class="dir"><span class="dir">' + html(name) + b'</span>\n'
+    return b'<div class="dir"><span class="dir">' + shown(name) + b'</span>\n'
 
 
 def link_item(scheme, address):

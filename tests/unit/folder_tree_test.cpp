@@ -145,6 +145,18 @@ const TreeCase TREE_CASES[] = {
          return "<ul>\n" + item("http://sjis/", "\x93\xFA") + "<li><a href=\"http://ko/\">" + ko +
                 "</a></li>\n</ul>\n" + section(ja) + "<ul>\n" + item("http://ja/", "in") + "</ul>\n</div>\n</div>\n";
      }},
+    {"control characters shown as U+FFFD, half-width katakana as its byte",
+     [](World& w) {
+         w.system.utf8_locale = true;
+         w.system.file(w.path("fav/a\r\nb\x1B\x7F\x80\x81\x80.url"), "URL=http://c0/\n");  // 0x81 0x80: ×
+         w.system.file(w.path("fav/\xC2\x85\xEF\xBD\xB1.url"), "URL=http://c1/\n");          // U+0085, ｱ
+     },
+     "fav",
+     [](const World& w) {
+         return "<ul>\n<li><a href=\"http://c0/\">a&#65533;&#65533;b&#65533;&#65533;&#65533;\x81\x80</a></li>\n"
+                "<li><a href=\"http://c1/\">" +
+                std::string(w.windows() ? "\xC2\x85\xEF\xBD\xB1" : "&#65533;\xB1") + "</a></li>\n</ul>\n</div>\n";
+     }},
     {"a folder that does not exist gives only its end", [](World&) {}, "fav/missing",
      [](const World&) { return std::string("</div>\n"); }},
 };
