@@ -255,17 +255,19 @@ void scan_shortcut_lines(LineReader& reader, char* url, std::size_t cap) {
             in_unicode_section = same_ignoring_case(section, UNICODE_SECTION);
             continue;
         }
-        if (!starts_with(line, "URL=")) continue;
+        // Windows reads the Unicode section's key in any letter case.
+        const bool ansi_key = starts_with(line, "URL=");
+        if (!ansi_key && !(in_unicode_section && same_ignoring_case(head(line, 4), "URL="))) continue;
         std::string_view value = from(line, 4);
         if (!value.empty() && value.back() == '\n') value.remove_suffix(1);
         // The Unicode section's address wins; otherwise the first "URL=" line's.
         if (in_unicode_section && unicode_address(value, url, cap)) return;
         in_unicode_section = false;
-        if (have_url) continue;
+        if (have_url || !ansi_key) continue;
         have_url = true;
-        // Text read from UTF-16 is Unicode: its address goes as a browser sends it.
-        if (reader.encoding() == TextEncoding::utf16le || reader.encoding() == TextEncoding::utf16be)
-            copy_as_address(url, cap, value);
+        // Text read from UTF-16, or UTF-8 text, is Unicode: its address goes
+        // as a browser sends it.
+        if (reader.encoding() != TextEncoding::bytes || is_unicode_text(value)) copy_as_address(url, cap, value);
         else copy_text_cut(url, cap, value);
     }
 }

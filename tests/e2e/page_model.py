@@ -134,6 +134,14 @@ def is_utf8(read, continues):
         return False
 
 
+def is_unicode_text(text):
+    """Well-formed UTF-8 throughout, with a character beyond ASCII."""
+    try:
+        return not text.isascii() and bool(text.decode('utf-8'))
+    except UnicodeDecodeError:
+        return False
+
+
 def as_address(text):
     """UTF-8 as a browser sends it: every byte outside printable ASCII as %XX."""
     return b''.join(bytes([c]) if 0x20 <= c < 0x7F else b'%%%02X' % c for c in text)
@@ -151,13 +159,13 @@ def shortcut_address(data):
         if line.startswith(b'[') and b']' in line:
             unicode_section = line[1:line.rindex(b']')].strip().lower() == b'internetshortcut.w'
             continue
-        if v.startswith(b'URL='):
-            v = v[4:-1] if v.endswith(b'\n') else v[4:]
+        if v.startswith(b'URL=') or (unicode_section and v[:4].upper() == b'URL='):
+            ansi_key, v = v.startswith(b'URL='), v[4:-1] if v.endswith(b'\n') else v[4:]
             if unicode_section and v.isascii() and v.decode('utf-7', 'replace'):
                 return as_address(v.decode('utf-7', 'replace').encode('utf-8'))
             unicode_section = False
-            if address is None:
-                address = as_address(v) if encoding in ('utf-16-le', 'utf-16-be') else v
+            if address is None and ansi_key:
+                address = as_address(v) if encoding is not None or is_unicode_text(v) else v
     return address or b''
 
 
