@@ -340,11 +340,22 @@ class NativeRunner:
         p = os.path.join(env.host(b'home'), b'favorites')
         return p, p
 
+    @staticmethod
+    def name_order(name):
+        """As NTFS orders names: UTF-8 by its UTF-16 units, each in its simple upper case (the Greek letters
+        with ypogegrammeni aside); other bytes once ASCII letters are upper case; then the bytes as they are."""
+        try:
+            text = name.decode('utf-8')
+        except UnicodeDecodeError:
+            return list(name.upper()), name
+        upper = ''.join(c.upper() if len(c.upper()) == 1 and c <= '\uffff' else c for c in text)
+        units = upper.encode('utf-16-be')
+        return [units[i] << 8 | units[i + 1] for i in range(0, len(units), 2)], name
+
     def list_dir(self, host_dir):
-        # In the order NTFS keeps names: bytes once ASCII letters are upper
-        # case, then the bytes as they are.
+        # In the order NTFS keeps names.
         out = []
-        for name in sorted([b'.', b'..'] + os.listdir(host_dir), key=lambda n: (n.upper(), n)):
+        for name in sorted([b'.', b'..'] + os.listdir(host_dir), key=self.name_order):
             p = os.path.join(host_dir, name)
             out.append((name, p, os.path.isdir(p)))
         return out
