@@ -161,7 +161,7 @@ void folder_without_desktop(const ProgramLocation& program, char (&folder)[PATH_
     char desktop[PATH_BUFFER];
     // The program's folder without the separator its directory ends in.
     const std::string_view directory = program.directory;
-    if (!platform::home_folder(home, sizeof home))
+    if (platform::home_folder(home, sizeof home) != platform::Lookup::found)
         concat_text(folder, {program.drive, head(directory, directory.empty() ? 0 : directory.size() - 1)});
     else if (concat_text(desktop, {home, platform::separator(), "Desktop"}) &&
              platform::entry_type(desktop) == platform::EntryType::folder)
@@ -254,6 +254,13 @@ int app_run(const char* tail, Arguments& parts) {
     if (names_a_file(resolved)) return write_links_page_of(resolved) ? 0 : 1;
     if (resolved[0] == '\0' && !favorites_usable) {
         platform::report("Favorites", "names no folder the program can reach");
+        return 1;
+    }
+
+    // A page with no home to go to (POSIX) is never put beside the program.
+    char home[PATH_BUFFER];
+    if (platform::home_folder(home, sizeof home) == platform::Lookup::unusable) {
+        platform::report("", "HOME is not set and the password database names no home folder");
         return 1;
     }
 

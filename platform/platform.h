@@ -51,7 +51,7 @@ bool control_key_down();
 enum class Lookup {
     found,
     missing,   // no value, or one too long for the buffer even in its short form
-    unusable,  // a value that names no path the ANSI calls can reach (Windows)
+    unusable,  // a value that names no path the ANSI calls can reach (Windows); no home at all (POSIX)
 };
 
 // Reads the per-user shell folder `name` ("Favorites", "Desktop") into
@@ -59,13 +59,14 @@ enum class Lookup {
 // hold, or one too long for `cap`, is given in its short (8.3) form.
 Lookup read_shell_folder(const char* name, char* out, std::size_t cap);
 
-// The Windows directory, without trailing separator (POSIX: $HOME).
+// The Windows directory, without trailing separator (POSIX: the home folder).
 bool windows_directory(char* out, std::size_t cap);
 
 // The user's home folder, where a page goes that has no Desktop folder to
-// go to (POSIX: $HOME).  Windows keeps no such place for a program: false,
-// and such a page goes beside the program.
-bool home_folder(char* out, std::size_t cap);
+// go to (POSIX: $HOME, else the password database's, as shells take it;
+// unusable when neither names one).  Windows keeps no such place for a
+// program: missing, and such a page goes beside the program.
+Lookup home_folder(char* out, std::size_t cap);
 
 // Where the user's own copy of the program's configuration file `name`
 // lives, for when there is none beside the program (POSIX:

@@ -376,8 +376,10 @@ bool windows_directory(char* out, std::size_t cap) {
     return !current().windows_directory.empty() && copy_text(out, cap, current().windows_directory);
 }
 
-bool home_folder(char* out, std::size_t cap) {
-    return !windows() && !current().home.empty() && copy_text(out, cap, current().home);
+Lookup home_folder(char* out, std::size_t cap) {
+    if (windows()) return Lookup::missing;
+    if (current().home.empty()) return Lookup::unusable;
+    return copy_text(out, cap, current().home) ? Lookup::found : Lookup::missing;
 }
 
 bool user_configuration(const char* name, char* out, std::size_t cap) {

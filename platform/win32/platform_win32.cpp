@@ -199,7 +199,7 @@ bool windows_directory(char* out, std::size_t cap) {
 }
 
 // A Windows program keeps its pages and its configuration beside itself.
-bool home_folder(char*, std::size_t) { return false; }
+Lookup home_folder(char*, std::size_t) { return Lookup::missing; }
 bool user_configuration(const char*, char*, std::size_t) { return false; }
 
 namespace {

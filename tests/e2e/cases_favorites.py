@@ -1,9 +1,10 @@
 """Favorites page cases: the program started with no argument or a folder."""
 import os
+import pwd
 import re
 import shutil
 
-from case_table import case, expect_file, favorites_and_desktop
+from case_table import case, expect_file, favorites_and_desktop, guarded_run
 from page_model import expected_favorites, favorites_page, section, shortcut_item
 from runners import Raw, read
 
@@ -206,6 +207,18 @@ def no_desktop_value(env):
         env.write('config', 'kobu', 'kobu.txt', b'[kobu]\nhtml=' + target + b'\n')
         assert env.run() == 0
         expect_file(target, expected_favorites(env, fav))
+
+
+@case('favorites', runners=('native',))
+def no_home_variable(env):
+    # Started without HOME (cron, a service unit): the home is the password
+    # database's, as shells take it; its favorites folder stands in.
+    _, page = favorites_and_desktop(env)
+    env.set_folder('Favorites', None)
+    env.environment['HOME'] = None
+    home_favorites = os.path.join(os.fsencode(pwd.getpwuid(os.getuid()).pw_dir), b'favorites')
+    assert guarded_run(env, written=[page]) == 0
+    expect_file(page, expected_favorites(env, home_favorites))
 
 
 @case('favorites')

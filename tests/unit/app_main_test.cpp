@@ -123,7 +123,9 @@ const RunCase RUN_CASES[] = {
      },
      none(),
      0,
-     {{"tools/kobu.html", favorites_listed()}}},
+     {{"tools/kobu.html", favorites_listed()}},
+     false,
+     Flavour::windows},
     {"Ctrl held, no Desktop value: the page beside the program is opened by its path",
      [](World& w) {
          one_favorite(w);
@@ -133,7 +135,18 @@ const RunCase RUN_CASES[] = {
      none(),
      0,
      {{"tools/kobu.html", favorites_listed()}},
-     true},
+     true,
+     Flavour::windows},
+    {"no home at all: nothing written, never beside the program",
+     [](World& w) {
+         one_favorite(w);
+         w.system.home.clear();
+     },
+     none(),
+     1,
+     {},
+     false,
+     Flavour::posix},
     {"no Favorites value: the Windows directory's favorites",
      [](World& w) {
          w.system.shell_folders.erase("Favorites");
