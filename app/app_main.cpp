@@ -1,6 +1,7 @@
 #include "app/app.h"
 #include "favorites/favorites_page.h"
 #include "links/links_page.h"
+#include "platform/configured_path.h"
 #include "platform/page_file.h"
 #include "platform/platform.h"
 #include "platform/read_guard.h"
@@ -183,7 +184,7 @@ bool configuration_path(const ProgramLocation& program, char (&configuration)[PA
 // (its path goes to `configuration`) may name another path.  A path that
 // would not fit is refused, never cut short.
 bool favorites_output_path(const ProgramLocation& program, char (&configuration)[PATH_BUFFER],
-                           char (&output)[PATH_BUFFER]) {
+                           char (&output)[platform::PAGE_PATH_BUFFER]) {
     char folder[PATH_BUFFER];
     char default_output[PATH_BUFFER];
     const int desktop_found = get_shell_folder("Desktop", folder);
@@ -193,7 +194,7 @@ bool favorites_output_path(const ProgramLocation& program, char (&configuration)
         return refuse(folder, "kobu.html there would be longer than 259 bytes");
     if (!configuration_path(program, configuration))
         return refuse(program.directory, "kobu.txt there would be longer than 259 bytes");
-    if (!platform::read_profile_string(configuration, "kobu", "html", default_output, output, sizeof output))
+    if (!read_configured_path(configuration, "kobu", "html", default_output, output, sizeof output))
         return refuse(configuration, "its html= value is longer than 259 bytes");
     if (output[0] == '\0') return refuse(configuration, "its html= value is empty");
     return true;
@@ -266,7 +267,7 @@ int app_run(const char* tail, Arguments& parts) {
 
     ProgramLocation program{};
     char configuration[PATH_BUFFER];
-    char output[PATH_BUFFER];
+    char output[platform::PAGE_PATH_BUFFER];
     if (!locate_program(program)) {
         platform::report("", "the program's own path is unknown or longer than 259 bytes");
         return 1;

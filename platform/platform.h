@@ -74,11 +74,23 @@ Lookup home_folder(char* out, std::size_t cap);
 // the system keeps no such place (Windows: only beside the program).
 bool user_configuration(const char* name, char* out, std::size_t cap);
 
-// Profile-file lookup: the value of `key` in `section` of `file`, or
-// `fallback` when the file, section or key is absent.  False (and `out`
-// untouched) when the text found does not fit `cap`.
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
-                         std::size_t cap);
+// What turning a configured text into a path gives.
+enum class Conversion {
+    done,
+    not_text,  // no text of that encoding, or none the program can name a file with
+    too_long,  // longer than a path
+};
+
+// A path written in Unicode (UTF-8) as the program's calls take it: on
+// Windows in the code page where it round-trips, else as an extended-length
+// path in UTF-8 (as links_page_path gives, which every call on a page
+// takes); on POSIX the UTF-8 itself.
+Conversion path_from_unicode(const char* utf8, char* out, std::size_t cap);
+
+// A path written in code page 932 as the program's calls take it: on
+// Windows itself (the ANSI code page); on POSIX in UTF-8 under a UTF-8
+// locale, and as its bytes otherwise or where it is no code page 932 text.
+Conversion path_from_code_page(const char* text, char* out, std::size_t cap);
 
 // ---- Files and folders -------------------------------------------------
 

@@ -8,7 +8,6 @@
 #include "platform/platform.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/wildcard.h"
-#include "platform/profile.h"
 #include "platform/read_guard.h"
 #include "platform/streams.h"
 #include "platform/utf.h"
@@ -387,9 +386,21 @@ bool user_configuration(const char* name, char* out, std::size_t cap) {
            concat_text(out, cap, {current().configuration_home, "/kobu/", name});
 }
 
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
-                         std::size_t cap) {
-    return profile_file_lookup(file, section, key, fallback, out, cap);
+Conversion path_from_unicode(const char* utf8, char* out, std::size_t cap) {
+    // Windows: the code page's bytes where it holds every character; the
+    // UTF-8 itself stands in for an extended-length path.
+    std::string ansi;
+    for (const char *p = utf8, *end = p + std::strlen(p); windows() && p != end;) {
+        char bytes[2];
+        const int n = cp932_char(utf8_next(p, end), bytes);
+        if (n == 0) return posix_path_from_unicode(utf8, out, cap);
+        ansi.append(bytes, static_cast<std::size_t>(n));
+    }
+    return posix_path_from_unicode(windows() ? ansi.c_str() : utf8, out, cap);
+}
+
+Conversion path_from_code_page(const char* text, char* out, std::size_t cap) {
+    return posix_path_from_code_page(text, !windows() && current().utf8_locale, out, cap);
 }
 
 std::uint32_t file_attributes(const char* path) {

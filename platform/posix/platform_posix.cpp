@@ -20,7 +20,6 @@
 #include "platform/posix/code_page.h"
 #include "platform/posix/user_dirs.h"
 #include "platform/posix/wildcard.h"
-#include "platform/profile.h"
 #include "platform/read_guard.h"
 #include "platform/utf.h"
 
@@ -148,9 +147,12 @@ bool user_configuration(const char* name, char* out, std::size_t cap) {
            copy_text(out, cap, text_of(file));
 }
 
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
-                         std::size_t cap) {
-    return profile_file_lookup(file, section, key, fallback, out, cap);
+Conversion path_from_unicode(const char* utf8, char* out, std::size_t cap) {
+    return posix_path_from_unicode(utf8, out, cap);
+}
+
+Conversion path_from_code_page(const char* text, char* out, std::size_t cap) {
+    return posix_path_from_code_page(text, utf8_locale(), out, cap);
 }
 
 std::uint32_t file_attributes(const char* path) {

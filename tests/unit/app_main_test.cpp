@@ -96,6 +96,7 @@ Text links_of(std::string input, std::string address) {
 void configure(World& w, const std::string& text) { w.system.file(w.path("tools/kobu.txt"), text); }
 
 const std::string HYOU_FOLDER = "\x88\xEA\x97\x97\x95\x5C";  // 一覧表, ending in the byte 0x5C
+const std::string MAIL_PHOTOS = "\xEF\xBE\x92\xEF\xBD\xB0\xEF\xBE\x99\xE5\x86\x99\xE7\x9C\x9F";  // ﾒｰﾙ写真, UTF-8
 
 const RunCase RUN_CASES[] = {
     {"no argument: Favorites to the Desktop", one_favorite, none(), 0, {{"desk/kobu.html", favorites_listed()}}},
@@ -199,6 +200,18 @@ const RunCase RUN_CASES[] = {
      none(),
      0,
      {{"desk/kobu.html", favorites_listed()}},
+     false,
+     Flavour::posix},
+    {"a kobu.txt value in code page 932, UTF-8 by chance, in the reading whose folder exists",
+     [](World& w) {
+         one_favorite(w);
+         w.system.utf8_locale = true;
+         w.system.folder(w.path(MAIL_PHOTOS));
+         configure(w, "[kobu]\nhtml=" + w.path("\xD2\xB0\xD9\x8E\xCA\x90\x5E/p.html") + "\n");  // ﾒｰﾙ写真 in 932
+     },
+     none(),
+     0,
+     {{MAIL_PHOTOS + "/p.html", favorites_listed()}},
      false,
      Flavour::posix},
     {"kobu.txt without the key keeps the default",
