@@ -45,6 +45,11 @@ bool resources_exhausted();
 // non-empty value other than "0").
 bool control_key_down();
 
+// True where one argument that names nothing lists the Favorites folder, as
+// the Windows program always has; false where it is an error, as for any
+// command (POSIX).
+bool missing_argument_lists_favorites();
+
 // ---- Locations and configuration -------------------------------------
 
 // What looking up a shell folder gives.

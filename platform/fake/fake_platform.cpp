@@ -365,6 +365,8 @@ bool resources_exhausted() { return false; }
 
 bool control_key_down() { return current().control_down; }
 
+bool missing_argument_lists_favorites() { return windows(); }
+
 Lookup read_shell_folder(const char* name, char* out, std::size_t cap) {
     if (current().unusable_shell_folders.count(name) != 0) return Lookup::unusable;
     auto it = current().shell_folders.find(name);

@@ -92,6 +92,8 @@ bool control_key_down() {
     return v != nullptr && v[0] != '\0' && std::strcmp(v, "0") != 0;
 }
 
+bool missing_argument_lists_favorites() { return false; }
+
 namespace {
 
 // $HOME, else the password database's home of the user, as shells take

@@ -169,6 +169,8 @@ bool resources_exhausted() { return exhausted; }
 
 bool control_key_down() { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
 
+bool missing_argument_lists_favorites() { return true; }
+
 Lookup read_shell_folder(const char* name, char* out, std::size_t cap) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)

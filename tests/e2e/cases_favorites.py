@@ -272,13 +272,14 @@ def japanese_folder_ending_in_trail_byte_5c(env):
     expect_file(page, expected_favorites(env, folder, seen + env.sep))
     assert b'\x83\x8a\x83\x93\x83\x4e</a>' in read(page)
     # ... and as the argument; with a trailing separator the argument does
-    # not resolve and Favorites is listed instead.
+    # not resolve on Windows, and Favorites is listed instead (natively it
+    # names that folder, as it does for any command).
     fav = env.mkdir('fav')
     env.set_folder('Favorites', fav)
     assert env.run(seen) == 0
     expect_file(page, expected_favorites(env, folder))
     assert env.run(seen + env.sep) == 0
-    expect_file(page, expected_favorites(env, fav))
+    expect_file(page, expected_favorites(env, fav if env.system == 'wine' else folder))
 
 
 @case('favorites')
