@@ -5,7 +5,6 @@
 
 #include "favorites/favorites_page.h"
 #include "fuzz_util.h"
-#include "platform/utf.h"
 
 namespace {
 

@@ -378,8 +378,7 @@ bool windows_directory(char* out, std::size_t cap) {
 }
 
 Lookup home_folder(char* out, std::size_t cap) {
-    if (windows()) return Lookup::missing;
-    if (current().home.empty()) return Lookup::unusable;
+    if (windows() || current().home.empty()) return windows() ? Lookup::missing : Lookup::unusable;
     return copy_text(out, cap, current().home) ? Lookup::found : Lookup::missing;
 }
 
@@ -388,17 +387,9 @@ bool user_configuration(const char* name, char* out, std::size_t cap) {
            concat_text(out, cap, {current().configuration_home, "/kobu/", name});
 }
 
+// Windows too: the UTF-8 stands in for what the code page or an extended-length path makes of it.
 Conversion path_from_unicode(const char* utf8, char* out, std::size_t cap) {
-    // Windows: the code page's bytes where it holds every character; the
-    // UTF-8 itself stands in for an extended-length path.
-    std::string ansi;
-    for (const char *p = utf8, *end = p + std::strlen(p); windows() && p != end;) {
-        char bytes[2];
-        const int n = cp932_char(utf8_next(p, end), bytes);
-        if (n == 0) return posix_path_from_unicode(utf8, out, cap);
-        ansi.append(bytes, static_cast<std::size_t>(n));
-    }
-    return posix_path_from_unicode(windows() ? ansi.c_str() : utf8, out, cap);
+    return posix_path_from_unicode(utf8, out, cap);
 }
 
 Conversion path_from_code_page(const char* text, char* out, std::size_t cap) {

@@ -93,7 +93,8 @@ platform::Conversion posix_path_from_code_page(const char* text, bool utf8_local
     static const iconv_t from_cp932 = iconv_open("UTF-8", "CP932");
     char utf8[3 * PATH_BUFFER];  // a byte of code page 932 takes at most 3 in UTF-8
     const std::size_t length = std::strlen(text);
-    const std::size_t n = utf8_locale && length < PATH_BUFFER ? convert(from_cp932, text, length, utf8, sizeof utf8 - 1) : 0;
+    const std::size_t n =
+        utf8_locale && length < PATH_BUFFER ? convert(from_cp932, text, length, utf8, sizeof utf8 - 1) : 0;
     if (n > 0) utf8[n] = '\0';
     return posix_path_from_unicode(n > 0 ? utf8 : text, out, cap);
 }

@@ -110,11 +110,6 @@ def an_argument_that_names_nothing(env):
             os.remove(page)
         else:
             assert guarded_run(env, tail) == 1 and env.output == b'kobu: ' + tail + b': No such file or directory\n'
-    if env.system == 'native':  # among several files, one line for it, and the others' pages
-        src, out = text_file(env, b'http://a/\n', 'in', 'a.txt')
-        assert guarded_run(env, [src, env.host('in', 'mising.txt')], written=[out]) == 1
-        expect_file(out, links_page(src, http(b'a/')))
-        assert env.output == b'kobu: ' + env.host('in', 'mising.txt') + b': No such file or directory\n'
 
 
 @case('text')

@@ -2,6 +2,7 @@
 the reading rules used to predict them from the files on disk."""
 import codecs
 import os
+import re
 import stat
 
 FAVORITES_HEAD = (
@@ -57,18 +58,8 @@ def html(text):
 
 def shown(name):
     """A name or path as the pages show it: escaped, each control (C0, DEL, a lone 0x80) as &#65533;."""
-    text, out, i = html(name), bytearray(), 0
-    while i < len(text):
-        c = text[i]
-        if c < 0x20 or c in (0x7F, 0x80):
-            out += b'&#65533;'
-        elif is_lead(c) and i + 1 < len(text) and text[i + 1] >= 0x20 and text[i + 1] != 0x7F:
-            out += text[i:i + 2]
-            i += 1
-        else:
-            out.append(c)
-        i += 1
-    return bytes(out)
+    return re.sub(rb'[\x81-\x9f\xe0-\xfc][^\x00-\x1f\x7f]|([\x00-\x1f\x7f\x80])',
+                  lambda m: b'&#65533;' if m.group(1) else m.group(0), html(name))
 
 
 def favorites_page(root, body):
@@ -134,14 +125,6 @@ def is_utf8(read, continues):
         return False
 
 
-def is_unicode_text(text):
-    """Well-formed UTF-8 throughout, with a character beyond ASCII."""
-    try:
-        return not text.isascii() and bool(text.decode('utf-8'))
-    except UnicodeDecodeError:
-        return False
-
-
 def as_address(text):
     """UTF-8 as a browser sends it: every byte outside printable ASCII as %XX."""
     return b''.join(bytes([c]) if 0x20 <= c < 0x7F else b'%%%02X' % c for c in text)
@@ -165,7 +148,8 @@ def shortcut_address(data):
                 return as_address(v.decode('utf-7', 'replace').encode('utf-8'))
             unicode_section = False
             if address is None and ansi_key:
-                address = as_address(v) if encoding is not None or is_unicode_text(v) else v
+                # UTF-8 (its last character whole) goes as a browser sends it
+                address = as_address(v) if encoding or (not v.isascii() and is_utf8(v + b'\n', False)) else v
     return address or b''
 
 

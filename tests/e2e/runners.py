@@ -340,17 +340,15 @@ class NativeRunner:
         p = os.path.join(env.host(b'home'), b'favorites')
         return p, p
 
+    # As NTFS orders names: UTF-8 by its UTF-16 units, each in its simple upper case (the Greek letters
+    # with ypogegrammeni aside); other bytes once ASCII letters are upper case; then the bytes as they are.
     @staticmethod
     def name_order(name):
-        """As NTFS orders names: UTF-8 by its UTF-16 units, each in its simple upper case (the Greek letters
-        with ypogegrammeni aside); other bytes once ASCII letters are upper case; then the bytes as they are."""
         try:
-            text = name.decode('utf-8')
+            text = ''.join(c if len(c.upper()) > 1 or c > '\uffff' else c.upper() for c in name.decode('utf-8'))
         except UnicodeDecodeError:
-            return list(name.upper()), name
-        upper = ''.join(c.upper() if len(c.upper()) == 1 and c <= '\uffff' else c for c in text)
-        units = upper.encode('utf-16-be')
-        return [units[i] << 8 | units[i + 1] for i in range(0, len(units), 2)], name
+            text = name.upper().decode('latin-1')
+        return text.encode('utf-16-be'), name
 
     def list_dir(self, host_dir):
         # In the order NTFS keeps names.

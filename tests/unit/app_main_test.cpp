@@ -96,7 +96,7 @@ Text links_of(std::string input, std::string address) {
 void configure(World& w, const std::string& text) { w.system.file(w.path("tools/kobu.txt"), text); }
 
 const std::string HYOU_FOLDER = "\x88\xEA\x97\x97\x95\x5C";  // 一覧表, ending in the byte 0x5C
-const std::string MAIL_PHOTOS = "\xEF\xBE\x92\xEF\xBD\xB0\xEF\xBE\x99\xE5\x86\x99\xE7\x9C\x9F";  // ﾒｰﾙ写真, UTF-8
+const std::string MAIL_PHOTOS = "\xEF\xBE\x92\xEF\xBD\xB0\xEF\xBE\x99\xE5\x86\x99\xE7\x9C\x9F";  // ﾒｰﾙ写真
 
 const RunCase RUN_CASES[] = {
     {"no argument: Favorites to the Desktop", one_favorite, none(), 0, {{"desk/kobu.html", favorites_listed()}}},
@@ -124,9 +124,7 @@ const RunCase RUN_CASES[] = {
      },
      none(),
      0,
-     {{"tools/kobu.html", favorites_listed()}},
-     false,
-     Flavour::windows},
+     {{"tools/kobu.html", favorites_listed()}}},
     {"Ctrl held, no Desktop value: the page beside the program is opened by its path",
      [](World& w) {
          one_favorite(w);
@@ -136,18 +134,9 @@ const RunCase RUN_CASES[] = {
      none(),
      0,
      {{"tools/kobu.html", favorites_listed()}},
-     true,
-     Flavour::windows},
-    {"no home at all: nothing written, never beside the program",
-     [](World& w) {
-         one_favorite(w);
-         w.system.home.clear();
-     },
-     none(),
-     1,
-     {},
-     false,
-     Flavour::posix},
+     true},
+    {"no home at all: nothing written, never beside the program", [](World& w) { w.system.home.clear(); }, none(), 1,
+     {}, false, Flavour::posix},
     {"no Favorites value: the Windows directory's favorites",
      [](World& w) {
          w.system.shell_folders.erase("Favorites");
@@ -209,11 +198,7 @@ const RunCase RUN_CASES[] = {
          w.system.folder(w.path(MAIL_PHOTOS));
          configure(w, "[kobu]\nhtml=" + w.path("\xD2\xB0\xD9\x8E\xCA\x90\x5E/p.html") + "\n");  // ﾒｰﾙ写真 in 932
      },
-     none(),
-     0,
-     {{MAIL_PHOTOS + "/p.html", favorites_listed()}},
-     false,
-     Flavour::posix},
+     none(), 0, {{MAIL_PHOTOS + "/p.html", favorites_listed()}}, false, Flavour::posix},
     {"kobu.txt without the key keeps the default",
      [](World& w) {
          one_favorite(w);
@@ -346,15 +331,12 @@ const RunCase RUN_CASES[] = {
      [](const World& w) { return w.path("in/none.txt") + ": No such file or directory"; }},
     {"four parts run twice: each page replaced",
      [](World& w) {
-         for (const char* name : {"a", "b", "c", "d"}) w.system.file(w.path("in/" + std::string(name)), "http://x/\n");
+         for (const char* name : {"a", "b", "c", "d"}) w.system.file(w.path("in/") + name, "http://x/\n");
          EXPECT_EQ(app_main(nullptr, nullptr, quoted({"in/a", "in/b", "in/c", "in/d"})(w).c_str(), 1), 0);
      },
-     quoted({"in/a", "in/b", "in/c", "in/d"}),
-     0,
-     {{"in/a.html", links_of("in/a", "x/")},
-      {"in/b.html", links_of("in/b", "x/")},
-      {"in/c.html", links_of("in/c", "x/")},
-      {"in/d.html", links_of("in/d", "x/")}}},
+     quoted({"in/a", "in/b", "in/c", "in/d"}), 0,
+     {{"in/a.html", links_of("in/a", "x/")}, {"in/b.html", links_of("in/b", "x/")},
+      {"in/c.html", links_of("in/c", "x/")}, {"in/d.html", links_of("in/d", "x/")}}},
     {"no page over a file the run reads, another part included",
      [](World& w) {
          two_inputs(w);
@@ -425,14 +407,6 @@ const RunCase RUN_CASES[] = {
      none(),
      1,
      {}},
-    {"html= naming a shortcut below the first level of the tree",
-     [](World& w) {
-         w.system.file(w.path("fav/Sub/Deep/News.url"), "URL=http://news.example/\r\n");
-         configure(w, "[kobu]\nhtml=" + w.path("fav/Sub/Deep/News.url") + "\n");
-     },
-     none(),
-     1,
-     {}},
     {"html= naming a link to kobu.txt",
      [](World& w) {
          w.system.link(w.path("desk/conf.html"), w.path("tools/kobu.txt"));
@@ -441,10 +415,10 @@ const RunCase RUN_CASES[] = {
      none(),
      1,
      {}},
-    {"html= naming a shortcut of the tree being listed",
+    {"html= naming a shortcut of the tree being listed, below its first level",
      [](World& w) {
-         one_favorite(w);
-         configure(w, "[kobu]\nhtml=" + w.path("fav/News.url") + "\n");
+         w.system.file(w.path("fav/Sub/Deep/News.url"), "URL=http://news.example/\r\n");
+         configure(w, "[kobu]\nhtml=" + w.path("fav/Sub/Deep/News.url") + "\n");
      },
      none(),
      1,
@@ -566,16 +540,8 @@ const RunCase RUN_CASES[] = {
      one_favorite,
      at("missing.txt"),
      0,
-     {{"desk/kobu.html", favorites_listed()}},
-     false,
-     Flavour::windows},
-    {"an argument that names nothing is an error",
-     one_favorite,
-     at("missing.txt"),
-     1,
-     {},
-     false,
-     Flavour::posix,
+     {{"desk/kobu.html", favorites_listed()}}, false, Flavour::windows},
+    {"an argument that names nothing is an error", one_favorite, at("missing.txt"), 1, {}, false, Flavour::posix,
      [](const World& w) { return w.path("missing.txt") + ": No such file or directory"; }},
     {"a folder with a trailing separator does not resolve: Favorites",
      [](World& w) {
@@ -584,9 +550,7 @@ const RunCase RUN_CASES[] = {
      },
      at("dir/"),
      0,
-     {{"desk/kobu.html", favorites_listed()}},
-     false,
-     Flavour::windows},
+     {{"desk/kobu.html", favorites_listed()}}, false, Flavour::windows},
     {"a folder ending in the byte 0x5C is listed as the argument",
      [](World& w) { w.system.file(w.path(HYOU_FOLDER + "/News.url"), "URL=http://news.example/\r\n"); },
      at(HYOU_FOLDER),

@@ -148,14 +148,13 @@ const TreeCase TREE_CASES[] = {
     {"control characters shown as U+FFFD, half-width katakana as its byte",
      [](World& w) {
          w.system.utf8_locale = true;
-         w.system.file(w.path("fav/a\r\nb\x1B\x7F\x80\x81\x80.url"), "URL=http://c0/\n");  // 0x81 0x80: ×
-         w.system.file(w.path("fav/\xC2\x85\xEF\xBD\xB1.url"), "URL=http://c1/\n");          // U+0085, ｱ
+         w.system.file(w.path("fav/a\r\nb\x1B\x7F\x80\x81\x80.url"), "");  // 0x81 0x80: ×
+         w.system.file(w.path("fav/\xC2\x85\xEF\xBD\xB1.url"), "");          // U+0085, ｱ
      },
-     "fav",
-     [](const World& w) {
-         return "<ul>\n<li><a href=\"http://c0/\">a&#65533;&#65533;b&#65533;&#65533;&#65533;\x81\x80</a></li>\n"
-                "<li><a href=\"http://c1/\">" +
-                std::string(w.windows() ? "\xC2\x85\xEF\xBD\xB1" : "&#65533;\xB1") + "</a></li>\n</ul>\n</div>\n";
+     "fav", [](const World& w) {
+         const std::string c1 = w.windows() ? "\xC2\x85\xEF\xBD\xB1" : "&#65533;\xB1";
+         return "<ul>\n<li><a href=\"\">a&#65533;&#65533;b&#65533;&#65533;&#65533;\x81\x80</a></li>\n"
+                "<li><a href=\"\">" + c1 + "</a></li>\n</ul>\n</div>\n";
      }},
     {"a folder that does not exist gives only its end", [](World&) {}, "fav/missing",
      [](const World&) { return std::string("</div>\n"); }},
