@@ -241,7 +241,8 @@ void OutputStream::put_unicode(std::string_view text) {
         put_shown(std::string_view(run, static_cast<std::size_t>(p - run)));
         if (p == end) return;
         std::uint32_t c = utf8_next(p, end);
-        if (c == UTF8_INVALID || c == UTF8_INCOMPLETE || c < 0xA0) c = REPLACEMENT_CHARACTER;  // C1 controls too
+        // Beyond ASCII: a C1 control (U+0080 to U+009F) is shown as U+FFFD too.
+        if (c == UTF8_INVALID || c == UTF8_INCOMPLETE || c < 0xA0) c = REPLACEMENT_CHARACTER;
         char bytes[2];
         const int n = platform::code_page_char(c, bytes);
         if (n > 0) {

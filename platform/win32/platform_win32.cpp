@@ -216,7 +216,7 @@ Conversion path_from_unicode(const char* utf8, char* out, std::size_t cap) {
     wchar_t wide[WIDE_PATH];
     char ansi[2 * WIDE_PATH];
     if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, WIDE_PATH) == 0)
-        return Conversion::not_text;
+        return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? Conversion::too_long : Conversion::not_text;
     // As the ANSI calls name it where the code page holds it...
     if (win32::to_ansi(wide, ansi, sizeof ansi))
         return lstrlenA(ansi) < static_cast<int>(PATH_BUFFER) && copy_text(out, cap, text_of(ansi))
