@@ -117,9 +117,12 @@ private:
 int app_main(void* instance, void* previous_instance, const char* tail, int show_command);
 
 // The same run with the parts given.  The tail, unquoted, is one path first;
-// when it names nothing and there are two or more parts that each name an
-// entry, every part that is a file gets its links page (1 when any could not
-// be written), and a folder among them makes the run write nothing and exit 1.
+// when it names nothing and there are two or more parts, every part that is
+// a file gets its links page (1 when any could not be written or a part
+// names nothing), and a folder among them makes the run write nothing and
+// exit 1.  One argument that names nothing (Windows: one that no part names
+// anything of either) lists the Favorites folder where the platform says so
+// (Windows), and is an error elsewhere (exit 1, nothing written).
 int app_run(const char* tail, Arguments& parts);
 
 // Reads the per-user shell folder `value_name` into `destination` (a

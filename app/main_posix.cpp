@@ -24,15 +24,15 @@ const char USAGE[] =
     "  kobu FILE...  list the http:// and https:// addresses of each text FILE\n"
     "                in FILE.html beside it\n"
     "\n"
-    "The arguments joined by single spaces are one path first; when that names\n"
-    "nothing and each argument names a file, each file gets its page.  The\n"
-    "Favorites and Desktop folders are XDG_FAVORITES_DIR and XDG_DESKTOP_DIR in\n"
-    "$XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config); with no Desktop folder\n"
-    "the page goes to ~/Desktop, or to ~ when there is none.  kobu.txt beside the\n"
-    "program, else $XDG_CONFIG_HOME/kobu/kobu.txt, can name another page\n"
-    "([kobu] html=PATH).  KOBU_OPEN=1 opens the favorites page with xdg-open.\n"
-    "Exit status: 0 when the page was written completely; 1 when it could not be,\n"
-    "with the reason on standard error; 2 for an unknown option.\n"
+    "The arguments joined by single spaces are one path first, else each is a\n"
+    "FILE; one that names nothing is an error (exit 1; the other FILEs still get\n"
+    "their pages), where kobu.exe lists the Favorites folder.  XDG_FAVORITES_DIR\n"
+    "and XDG_DESKTOP_DIR in $XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config)\n"
+    "name those folders; with no Desktop folder the page goes to ~/Desktop, or ~.\n"
+    "kobu.txt beside the program, else $XDG_CONFIG_HOME/kobu/kobu.txt, can name\n"
+    "another page ([kobu] html=PATH).  KOBU_OPEN=1 opens the favorites page with\n"
+    "xdg-open.  Exit status: 0 when every page was written completely; 1 when one\n"
+    "could not be, with the reason on standard error; 2 for an unknown option.\n"
     "\n"
     "  -h, --help     print this help and exit\n"
     "      --version  print the version and exit\n"
@@ -69,6 +69,8 @@ int main(int argc, char** argv) {
                          argv[i]);
             return 2;
         } else {
+            // A folder given with trailing slashes, as shells complete it, is that folder.
+            for (std::size_t n = std::strlen(argv[i]); n > 1 && argv[i][n - 1] == '/'; --n) argv[i][n - 1] = '\0';
             argv[paths++] = argv[i];
         }
     }

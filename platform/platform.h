@@ -45,13 +45,18 @@ bool resources_exhausted();
 // non-empty value other than "0").
 bool control_key_down();
 
+// True where one argument that names nothing lists the Favorites folder, as
+// the Windows program always has; false where it is an error, as for any
+// command (POSIX).
+bool missing_argument_lists_favorites();
+
 // ---- Locations and configuration -------------------------------------
 
 // What looking up a shell folder gives.
 enum class Lookup {
     found,
     missing,   // no value, or one too long for the buffer even in its short form
-    unusable,  // a value that names no path the ANSI calls can reach (Windows)
+    unusable,  // a value that names no path the ANSI calls can reach (Windows); no home at all (POSIX)
 };
 
 // Reads the per-user shell folder `name` ("Favorites", "Desktop") into
@@ -59,13 +64,14 @@ enum class Lookup {
 // hold, or one too long for `cap`, is given in its short (8.3) form.
 Lookup read_shell_folder(const char* name, char* out, std::size_t cap);
 
-// The Windows directory, without trailing separator (POSIX: $HOME).
+// The Windows directory, without trailing separator (POSIX: the home folder).
 bool windows_directory(char* out, std::size_t cap);
 
 // The user's home folder, where a page goes that has no Desktop folder to
-// go to (POSIX: $HOME).  Windows keeps no such place for a program: false,
-// and such a page goes beside the program.
-bool home_folder(char* out, std::size_t cap);
+// go to (POSIX: $HOME, else the password database's, as shells take it;
+// unusable when neither names one).  Windows keeps no such place for a
+// program: missing, and such a page goes beside the program.
+Lookup home_folder(char* out, std::size_t cap);
 
 // Where the user's own copy of the program's configuration file `name`
 // lives, for when there is none beside the program (POSIX:
@@ -73,11 +79,23 @@ bool home_folder(char* out, std::size_t cap);
 // the system keeps no such place (Windows: only beside the program).
 bool user_configuration(const char* name, char* out, std::size_t cap);
 
-// Profile-file lookup: the value of `key` in `section` of `file`, or
-// `fallback` when the file, section or key is absent.  False (and `out`
-// untouched) when the text found does not fit `cap`.
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
-                         std::size_t cap);
+// What turning a configured text into a path gives.
+enum class Conversion {
+    done,
+    not_text,  // no text of that encoding, or none the program can name a file with
+    too_long,  // longer than a path
+};
+
+// A path written in Unicode (UTF-8) as the program's calls take it: on
+// Windows in the code page where it round-trips, else as an extended-length
+// path in UTF-8 (as links_page_path gives, which every call on a page
+// takes); on POSIX the UTF-8 itself.
+Conversion path_from_unicode(const char* utf8, char* out, std::size_t cap);
+
+// A path written in code page 932 as the program's calls take it: on
+// Windows itself (the ANSI code page); on POSIX in UTF-8 under a UTF-8
+// locale, and as its bytes otherwise or where it is no code page 932 text.
+Conversion path_from_code_page(const char* text, char* out, std::size_t cap);
 
 // ---- Files and folders -------------------------------------------------
 

@@ -8,7 +8,6 @@
 #include "platform/platform.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/wildcard.h"
-#include "platform/profile.h"
 #include "platform/read_guard.h"
 #include "platform/streams.h"
 #include "platform/utf.h"
@@ -366,6 +365,8 @@ bool resources_exhausted() { return false; }
 
 bool control_key_down() { return current().control_down; }
 
+bool missing_argument_lists_favorites() { return windows(); }
+
 Lookup read_shell_folder(const char* name, char* out, std::size_t cap) {
     if (current().unusable_shell_folders.count(name) != 0) return Lookup::unusable;
     auto it = current().shell_folders.find(name);
@@ -376,8 +377,9 @@ bool windows_directory(char* out, std::size_t cap) {
     return !current().windows_directory.empty() && copy_text(out, cap, current().windows_directory);
 }
 
-bool home_folder(char* out, std::size_t cap) {
-    return !windows() && !current().home.empty() && copy_text(out, cap, current().home);
+Lookup home_folder(char* out, std::size_t cap) {
+    if (windows() || current().home.empty()) return windows() ? Lookup::missing : Lookup::unusable;
+    return copy_text(out, cap, current().home) ? Lookup::found : Lookup::missing;
 }
 
 bool user_configuration(const char* name, char* out, std::size_t cap) {
@@ -385,9 +387,13 @@ bool user_configuration(const char* name, char* out, std::size_t cap) {
            concat_text(out, cap, {current().configuration_home, "/kobu/", name});
 }
 
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
-                         std::size_t cap) {
-    return profile_file_lookup(file, section, key, fallback, out, cap);
+// Windows too: the UTF-8 stands in for what the code page or an extended-length path makes of it.
+Conversion path_from_unicode(const char* utf8, char* out, std::size_t cap) {
+    return posix_path_from_unicode(utf8, out, cap);
+}
+
+Conversion path_from_code_page(const char* text, char* out, std::size_t cap) {
+    return posix_path_from_code_page(text, !windows() && current().utf8_locale, out, cap);
 }
 
 std::uint32_t file_attributes(const char* path) {

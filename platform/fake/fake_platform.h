@@ -89,7 +89,7 @@ public:
     std::optional<std::string> program;  // the program's own path; none: unknown
     bool program_path_lost = false;      // the program is known, but its path fits no buffer
     std::string windows_directory;       // empty: unknown
-    std::string home;                    // POSIX: the home folder; empty: none
+    std::string home;                    // POSIX: the home folder; empty: none at all
     std::string configuration_home;      // POSIX: the user's configuration folder; empty: none
     std::string current_folder;          // relative paths start here
     bool control_down = false;

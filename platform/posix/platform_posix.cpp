@@ -3,6 +3,7 @@
 // Windows directory, KOBU_OPEN for the Ctrl key, xdg-open for the shell.
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +20,6 @@
 #include "platform/posix/code_page.h"
 #include "platform/posix/user_dirs.h"
 #include "platform/posix/wildcard.h"
-#include "platform/profile.h"
 #include "platform/read_guard.h"
 #include "platform/utf.h"
 
@@ -92,9 +92,23 @@ bool control_key_down() {
     return v != nullptr && v[0] != '\0' && std::strcmp(v, "0") != 0;
 }
 
+bool missing_argument_lists_favorites() { return false; }
+
 namespace {
 
-std::string_view home_variable() { return text_of(std::getenv("HOME")); }
+// $HOME, else the password database's home of the user, as shells take
+// it; empty when neither names one.
+std::string_view home_path() {
+    static char home[PATH_BUFFER];
+    static bool known = false;
+    if (!known) {
+        known = true;
+        const std::string_view variable = text_of(std::getenv("HOME"));
+        const passwd* user = variable.empty() ? getpwuid(getuid()) : nullptr;
+        if (!copy_text(home, user != nullptr ? text_of(user->pw_dir) : variable)) home[0] = '\0';
+    }
+    return home;
+}
 
 // A file of the user's configuration folder: $XDG_CONFIG_HOME when it is
 // absolute (a relative one is ignored, as the base-directory rules say),
@@ -102,7 +116,7 @@ std::string_view home_variable() { return text_of(std::getenv("HOME")); }
 bool configuration_file(std::string_view name, char (&file)[PATH_BUFFER]) {
     const std::string_view config = text_of(std::getenv("XDG_CONFIG_HOME"));
     return starts_with(config, "/") ? concat_text(file, {config, "/", name})
-                                    : concat_text(file, {home_variable(), "/.config/", name});
+                                    : !home_path().empty() && concat_text(file, {home_path(), "/.config/", name});
 }
 
 }  // namespace
@@ -117,15 +131,15 @@ Lookup read_shell_folder(const char* name, char* out, std::size_t cap) {
     if (!configuration_file("user-dirs.dirs", file)) return Lookup::missing;
     bool found = false;
     with_small_file_lines(
-        file, [&](LineReader& reader) { found = user_dirs_lookup(reader, variable, home_variable(), out, cap); });
+        file, [&](LineReader& reader) { found = user_dirs_lookup(reader, variable, home_path(), out, cap); });
     return found ? Lookup::found : Lookup::missing;
 }
 
-bool windows_directory(char* out, std::size_t cap) { return home_folder(out, cap); }
+bool windows_directory(char* out, std::size_t cap) { return home_folder(out, cap) == Lookup::found; }
 
-bool home_folder(char* out, std::size_t cap) {
-    const std::string_view home = home_variable();
-    return !home.empty() && copy_text(out, cap, home);
+Lookup home_folder(char* out, std::size_t cap) {
+    if (home_path().empty()) return Lookup::unusable;
+    return copy_text(out, cap, home_path()) ? Lookup::found : Lookup::missing;
 }
 
 bool user_configuration(const char* name, char* out, std::size_t cap) {
@@ -135,9 +149,12 @@ bool user_configuration(const char* name, char* out, std::size_t cap) {
            copy_text(out, cap, text_of(file));
 }
 
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
-                         std::size_t cap) {
-    return profile_file_lookup(file, section, key, fallback, out, cap);
+Conversion path_from_unicode(const char* utf8, char* out, std::size_t cap) {
+    return posix_path_from_unicode(utf8, out, cap);
+}
+
+Conversion path_from_code_page(const char* text, char* out, std::size_t cap) {
+    return posix_path_from_code_page(text, utf8_locale(), out, cap);
 }
 
 std::uint32_t file_attributes(const char* path) {

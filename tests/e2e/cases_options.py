@@ -50,10 +50,8 @@ def options(env):
             os.remove(page)
             continue
         if does is None:
-            assert env.run(words, stdout=out) == 0, words
-            expect_file(page, listing)
-            os.remove(page)
-            assert read(out) == b'' and env.output.endswith(b': no such file or folder; listing the Favorites folder\n')
+            assert guarded_run(env, words, stdout=out) == 1, words
+            assert read(out) == b'' and env.output.endswith(b': No such file or directory\n')
             continue
         rc = guarded_run(env, words, written=[out], stdout=out)
         text = read(out)

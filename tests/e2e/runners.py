@@ -340,11 +340,20 @@ class NativeRunner:
         p = os.path.join(env.host(b'home'), b'favorites')
         return p, p
 
+    # As NTFS orders names: UTF-8 by its UTF-16 units, each in its simple upper case (the Greek letters
+    # with ypogegrammeni aside); other bytes once ASCII letters are upper case; then the bytes as they are.
+    @staticmethod
+    def name_order(name):
+        try:
+            text = ''.join(c if len(c.upper()) > 1 or c > '\uffff' else c.upper() for c in name.decode('utf-8'))
+        except UnicodeDecodeError:
+            text = name.upper().decode('latin-1')
+        return text.encode('utf-16-be'), name
+
     def list_dir(self, host_dir):
-        # In the order NTFS keeps names: bytes once ASCII letters are upper
-        # case, then the bytes as they are.
+        # In the order NTFS keeps names.
         out = []
-        for name in sorted([b'.', b'..'] + os.listdir(host_dir), key=lambda n: (n.upper(), n)):
+        for name in sorted([b'.', b'..'] + os.listdir(host_dir), key=self.name_order):
             p = os.path.join(host_dir, name)
             out.append((name, p, os.path.isdir(p)))
         return out
