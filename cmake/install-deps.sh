@@ -9,7 +9,7 @@
 # Wine and the x86_64 compiler for the 64-bit test build.
 set -euo pipefail
 
-packages=(cmake make g++ python3 time)
+packages=(cmake make g++ python3 time acl)
 route=
 if [ "${1:-all}" = win32 ]; then
   packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)

@@ -3,11 +3,12 @@
 // Windows directory, KOBU_OPEN for the Ctrl key, xdg-open for the shell.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/auxv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -32,16 +33,13 @@ const char* find_last_separator(const char* path) { return std::strrchr(path, '/
 
 std::string_view drive_of(std::string_view) { return {}; }
 
-bool program_path(char* out, std::size_t cap) {
-    char path[PATH_BUFFER];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path);
-    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof path) return false;
-    return copy_text(out, cap, std::string_view(path, static_cast<std::size_t>(n)));
-}
-
 namespace {
 
 bool exhausted = false;
+
+// The path the program was started as (relative to the folder it was
+// started in, which the run never leaves), or nullptr.
+const char* started_as() { return reinterpret_cast<const char*>(getauxval(AT_EXECFN)); }
 
 }  // namespace
 
@@ -51,6 +49,20 @@ void note_failure(int error) {
 
 FileIdentity identity_of(const struct stat& st) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+bool program_path(char* out, std::size_t cap) {
+    // /proc/self/exe, unless that is the dynamic loader the program was
+    // started through, or is hidden: then the file it was started as.
+    FileIdentity ids[2];
+    char path[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path);
+    if (program_identities(ids) == 2 || n <= 0) {
+        if (started_as() == nullptr || realpath(started_as(), path) == nullptr) return false;
+        n = static_cast<ssize_t>(std::strlen(path));
+    }
+    return static_cast<std::size_t>(n) < sizeof path &&
+           copy_text(out, cap, std::string_view(path, static_cast<std::size_t>(n)));
 }
 
 bool resources_exhausted() { return exhausted; }
@@ -76,11 +88,13 @@ bool shown_path(const char* path, char* out, std::size_t cap, bool& unicode) {
 
 bool links_page_path(const char* input, char* out, std::size_t cap) { return posix_links_page_path(input, out, cap); }
 
-bool program_identity(FileIdentity& id) {
+std::size_t program_identities(FileIdentity (&ids)[2]) {
+    std::size_t told = 0;
     struct stat st;
-    if (stat("/proc/self/exe", &st) != 0) return false;
-    id = identity_of(st);
-    return true;
+    if (stat("/proc/self/exe", &st) == 0) ids[told++] = identity_of(st);
+    if (started_as() != nullptr && stat(started_as(), &st) == 0 && (told == 0 || !(identity_of(st) == ids[0])))
+        ids[told++] = identity_of(st);
+    return told;
 }
 
 bool control_key_down() {
@@ -228,164 +242,6 @@ bool write_bytes(FileHandle file, const char* data, std::size_t size) {
 }
 
 bool close_file(FileHandle file) { return close(static_cast<int>(file)) == 0; }
-
-namespace {
-
-// Whether this process may follow the link `link` (its lstat `st`): not one
-// another user planted in a sticky folder anyone may write to, unless the
-// folder is that user's own, as the kernel rules for the links it follows.
-bool may_follow(const char* link, const struct stat& st) {
-    if (st.st_uid == geteuid()) return true;
-    char folder[PATH_BUFFER];
-    const char* slash = find_last_separator(link);
-    const std::string_view name = slash == nullptr ? std::string_view(".")
-                                  : slash == link  ? std::string_view("/")
-                                                   : std::string_view(link, static_cast<std::size_t>(slash - link));
-    struct stat dir;
-    if (!copy_text(folder, name) || stat(folder, &dir) != 0) return false;
-    const bool shared = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
-    return !shared || dir.st_uid == st.st_uid;
-}
-
-}  // namespace
-
-bool page_target(const char* path, char* out, std::size_t cap) {
-    // Through symbolic links, so that the link stays and its target gets the
-    // page (a link to nothing yet included).
-    char at[PATH_BUFFER];
-    if (!copy_text(at, text_of(path))) return false;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (lstat(at, &st) != 0 || !S_ISLNK(st.st_mode)) return copy_text(out, cap, text_of(at));
-        if (!may_follow(at, st)) return false;
-        char target[PATH_BUFFER];
-        ssize_t n = readlink(at, target, sizeof target);
-        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return false;
-        const std::string_view link(target, static_cast<std::size_t>(n));
-        const char* slash = find_last_separator(at);
-        const std::string_view folder = link.front() == '/' || slash == nullptr
-                                            ? std::string_view()
-                                            : std::string_view(at, static_cast<std::size_t>(slash - at) + 1);
-        if (!concat_text(at, {folder, link})) return false;
-    }
-    return false;  // a loop of links
-}
-
-bool may_replace(const char* path) {
-    // access() lets root write anything: a file nobody may write stays all the same.
-    struct stat st;
-    return access(path, W_OK) == 0 && stat(path, &st) == 0 && (st.st_mode & 0222) != 0;
-}
-
-namespace {
-
-// The page being written under its temporary name, removed if the run is
-// stopped by a signal before it replaced the old page.
-char pending_page[PATH_BUFFER + 64];
-volatile sig_atomic_t page_pending = 0;
-
-extern "C" void remove_pending_page(int signal_number) {
-    if (page_pending) unlink(pending_page);
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
-}
-
-// The signals that end a process unless it handles them; one the caller
-// set to be ignored (nohup, a script's trap '' HUP) stays ignored.
-void handle_stopping_signals() {
-    static bool handled = false;
-    if (handled) return;
-    handled = true;
-    for (int s :
-         {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGPOLL}) {
-        struct sigaction now;
-        if (sigaction(s, nullptr, &now) != 0 || now.sa_handler == SIG_IGN) continue;
-        struct sigaction on {};
-        on.sa_handler = remove_pending_page;
-        sigemptyset(&on.sa_mask);
-        sigaction(s, &on, nullptr);
-    }
-    // Past a file-size limit a write fails (EFBIG) rather than ending the
-    // run: the page is then abandoned like any other that cannot be written.
-    std::signal(SIGXFSZ, SIG_IGN);
-}
-
-void forget_pending(const char* path) {
-    if (page_pending && std::strcmp(path, pending_page) == 0) page_pending = 0;
-}
-
-}  // namespace
-
-FileHandle create_new_file(const char* path) {
-    handle_stopping_signals();
-    page_pending = 0;
-    if (!copy_text(pending_page, text_of(path))) return NO_FILE;
-    // Its owner's alone while it is written: it takes the old page's mode
-    // only when whole, just before it replaces it.
-    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        note_failure(errno);
-        return NO_FILE;
-    }
-    page_pending = 1;
-    return fd;
-}
-
-void write_back(FileHandle file, std::uint64_t offset, std::uint64_t length) {
-#ifdef SYNC_FILE_RANGE_WRITE
-    // Starts this part, then waits for the part before the previous one:
-    // the disk writes while the next parts are being made, and never more
-    // than about three parts wait in memory.
-    const int fd = static_cast<int>(file);
-    sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
-    if (offset > length)
-        sync_file_range(fd, 0, static_cast<off_t>(offset - length),
-                        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
-#else
-    (void)file, (void)offset, (void)length;
-#endif
-}
-
-bool adopt_attributes(FileHandle file, const char* target) {
-    const int fd = static_cast<int>(file);
-    struct stat old;
-    if (stat(target, &old) != 0) {
-        // No page before it: the mode any new file gets.
-        const mode_t mask = umask(0);
-        umask(mask);
-        return fchmod(fd, 0666 & ~mask) == 0;
-    }
-    // Owner and group first (a change of owner clears the set-id bits), then
-    // the bits.  Root keeps every page's owner, or replaces nothing; anyone
-    // else cannot give a file away: the page becomes theirs, as a page they
-    // write always has, keeping its group where they belong to it.
-    struct stat now;
-    if (fstat(fd, &now) != 0) return false;
-    if (geteuid() == 0) {
-        if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && fchown(fd, old.st_uid, old.st_gid) != 0)
-            return false;
-    } else if (now.st_gid != old.st_gid) {
-        const bool kept_group = fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
-        (void)kept_group;  // not one of their groups: their own group's, as any file they make
-    }
-    return fchmod(fd, old.st_mode & 07777) == 0;
-}
-
-bool sync_file(FileHandle file) { return fsync(static_cast<int>(file)) == 0; }
-
-bool replace_file(const char* from, const char* to) {
-    if (std::rename(from, to) != 0) return false;
-    forget_pending(from);
-    return true;
-}
-
-bool remove_file(const char* path) {
-    const bool removed = unlink(path) == 0;
-    forget_pending(path);
-    return removed;
-}
-
-unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
 
 void report(const char* path, const char* cause) {
     const char* reason = cause != nullptr ? cause : std::strerror(errno);
