@@ -30,14 +30,18 @@ def page_being_written(run):
         time.sleep(0.01)
 
 
-def second_user(env):
-    """Runs a shell command in the sandbox as user 5000, or None (said) where that cannot be played."""
+def secret_in_a_shared_folder(env):
+    """Root's st/notes.txt (0600) in a sticky folder anyone may write to, and a way to run a shell command in the
+    sandbox as user 5000: (the file, the way), or (None, None), said, where a second user cannot be played."""
     if not IS_ROOT or shutil.which('setpriv') is None:
         print('       (not root, or no setpriv: no second user here)')
-        return None
+        return None, None
     os.chmod(env.root, 0o755)
-    return lambda script: subprocess.run(['setpriv', '--reuid=5000', '--regid=5000', '--clear-groups', 'sh', '-c',
-                                          script], cwd=env.root, check=True)
+    os.chmod(env.mkdir('st'), 0o1777)
+    src = env.write('st', 'notes.txt', b'http://secret/\n')
+    os.chmod(src, 0o600)
+    return src, lambda script: subprocess.run(['setpriv', '--reuid=5000', '--regid=5000', '--clear-groups', 'sh',
+                                               '-c', script], cwd=env.root, check=True)
 
 
 def run_through(env, prefix, *args):
@@ -386,21 +390,16 @@ def root_keeps_owners_and_follows_no_planted_link(env):
 
 @case('safety', runners=('native',))
 def a_page_another_user_made_in_a_shared_folder_stays_theirs(env):
-    as_other = second_user(env)
+    src, as_other = secret_in_a_shared_folder(env)
     if as_other:
-        os.chmod(env.mkdir('st'), 0o1777)
-        src = env.write('st', 'notes.txt', b'http://secret/\n')
-        os.chmod(src, 0o600)
         as_other('umask 0 && : > st/notes.txt.html')
         assert guarded_run(env, src, child=lambda: os.umask(0o077)) == 1
 
 
 @case('safety', runners=('native',))
 def a_link_planted_while_a_new_page_is_written_stays(env):
-    as_other = second_user(env)
+    src, as_other = secret_in_a_shared_folder(env)
     if as_other:
-        os.chmod(env.mkdir('st'), 0o1777)
-        src = env.write('st', 'notes.txt', b'http://secret/\n')
         os.truncate(src, 1 << 30)
         as_other('umask 0 && : > st/att')
         before = env.snapshot()
