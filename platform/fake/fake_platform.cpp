@@ -297,6 +297,8 @@ using fake::Node;
 
 bool windows() { return current().flavour() == Flavour::windows; }
 
+bool fails(const char* call) { return current().failing.count(call) != 0; }
+
 bool is_folder(const Node* n) { return n != nullptr && n->kind == fake::FOLDER; }
 
 FileHandle add_open(Node* node) {
@@ -360,9 +362,8 @@ bool program_path(char* out, std::size_t cap) {
 
 std::size_t program_identities(FileIdentity (&ids)[2]) {
     // A program known but not in the tree is no file of it.
-    if (!current().program.has_value()) return 0;
-    if (!file_identity(current().program->c_str(), ids[0])) ids[0] = {0, 0};
-    return 1;
+    if (current().program.has_value() && !file_identity(current().program->c_str(), ids[0])) ids[0] = {0, 0};
+    return current().program.has_value() ? 1 : 0;
 }
 
 bool resources_exhausted() { return false; }
@@ -548,12 +549,6 @@ bool close_file(FileHandle file) {
     current().open_table()[static_cast<std::size_t>(file)].reset();
     return true;
 }
-
-namespace {
-
-bool fails(const char* call) { return current().failing.count(call) != 0; }
-
-}  // namespace
 
 PlaceRefusal take_page_place(const char* path, PagePlace& place) {
     // POSIX: through links of the last component, the link staying.

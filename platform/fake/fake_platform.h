@@ -76,7 +76,7 @@ public:
     // The platform calls that fail, by name ("create_page": a folder without
     // write access, "put_page": the move over the old page, ...).
     std::set<std::string> failing;
-    std::uint64_t bytes_read = 0;   // by every read so far
+    std::uint64_t bytes_read = 0;  // by every read so far
 
     bool exists(std::string_view path) const;
     // The contents of a file (empty when there is none).

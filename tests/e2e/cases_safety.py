@@ -31,8 +31,7 @@ def page_being_written(run):
 
 
 def secret_in_a_shared_folder(env):
-    """Root's st/notes.txt (0600) in a sticky folder anyone may write to, and a way to run a shell command in the
-    sandbox as user 5000: (the file, the way), or (None, None), said, where a second user cannot be played."""
+    """(root's 0600 st/notes.txt in a sticky folder anyone may write to, a shell command as user 5000) or Nones."""
     if not IS_ROOT or shutil.which('setpriv') is None:
         print('       (not root, or no setpriv: no second user here)')
         return None, None
@@ -43,12 +42,6 @@ def secret_in_a_shared_folder(env):
     return src, lambda script: subprocess.run(['setpriv', '--reuid=5000', '--regid=5000', '--clear-groups', 'sh',
                                                '-c', script], cwd=env.root, check=True)
 
-
-def run_through(env, prefix, *args):
-    """Runs the native program after `prefix` (a loader, unshare): its exit code."""
-    env.runner.write_user_dirs(env)
-    return subprocess.run(prefix + [env.program, *args], env=env.runner.environ(env), cwd=env.host('cwd'),
-                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
 
 
 @case('safety')
@@ -277,8 +270,6 @@ def a_replaced_page_keeps_its_acl_and_extended_attributes(env):
     src = env.write('in.txt', b'http://a/\n')
     page = env.write('in.txt.html', b'old')
     os.chmod(page, 0o640)
-    if IS_ROOT:
-        os.chown(page, -1, 100)
     subprocess.run(['setfacl', '-m', 'u:4242:rw,g::---,m::rw', page], check=True)
     os.setxattr(page, 'user.note', b'kept')
     kept = lambda: ({a: os.getxattr(page, a) for a in os.listxattr(page)}, os.stat(page).st_mode, os.stat(page).st_gid)
@@ -419,33 +410,27 @@ def leftovers_of_runs_killed_in_a_pid_namespace_block_no_run(env):
     # left every name it would pick.
     src = env.write('in.txt', b'http://a/\n')
     for n in [b''] + [b'-%d' % i for i in range(1, 10)]:
-        for name in (b'in.txt.html', b''):
-            env.write(name + b'.kobu-1' + n + b'.tmp', b'left')
+        env.write(b'in.txt.html.kobu-1' + n + b'.tmp', b'left'), env.write(b'.kobu-1' + n + b'.tmp', b'left')
     if not IS_ROOT:
         print('       (not root: no PID namespace here)')
         return
-    before = env.snapshot()
-    assert run_through(env, ['unshare', '-pf', '--mount-proc'], src) == 0
+    assert guarded_run(env, src, written=[src + b'.html'], through=['unshare', '-pf', '--mount-proc']) == 0
     expect_file(src + b'.html', links_page(src, link_item(b'http://', b'a/')))
-    after = env.snapshot()
-    after.pop(src + b'.html')
-    assert after == before
 
 
 @case('safety', runners=('native',))
 def the_program_is_told_apart_however_it_was_started(env):
     favorites_and_desktop(env)
     env.write('config', 'kobu', 'kobu.txt', b'[kobu]\nhtml=' + env.program + b'\n')
-    before = env.snapshot()
     for loader in re.findall(rb'/lib[\w/.-]*/ld-linux[\w.-]*\.so\.\d', read(env.program))[:1]:  # its own
-        assert run_through(env, [loader]) == 1 and env.snapshot() == before
+        assert guarded_run(env, through=[loader]) == 1
     if not IS_ROOT or env.runner.sanitized:
         print('       (not root, or a sanitizer that needs /proc: /proc stays)')
         return
     # Without /proc: a new page and an old one alike.
     src = env.write('in.txt', b'http://a/\n')
     hidden = ['unshare', '-m', 'sh', '-c', 'mount -t tmpfs tmpfs /proc && exec "$0" "$1"']
-    assert [run_through(env, hidden, src) for _ in range(2)] == [0, 0]
+    assert [env.run(src, through=hidden) for _ in range(2)] == [0, 0]
 
 
 @case('safety')
