@@ -56,7 +56,7 @@ bool enter(PagePlace& place, int dir) {
 
 int open_start(const char* path) { return open(path[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC); }
 
-// The path messages name after the last component, `link`, was followed to
+// The path messages name once the last component, a link, was followed to
 // `target`: the target, relative to the link's folder.
 void follow_shown(PagePlace& place, std::string_view target) {
     const char* slash = find_last_separator(place.path);
