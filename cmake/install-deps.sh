@@ -21,7 +21,7 @@ elif [ "${1:-all}" != native ]; then
   route=${KOBU_WINE_ROUTE:-$("$here/wine-route.sh")}
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
              g++-mingw-w64-i686 binutils-mingw-w64-i686 locales icoutils ripgrep
-             chromium fonts-ipafont-gothic groff-base git)
+             chromium fonts-ipafont-gothic groff-base git acl)
   if [ "$route" = win32 ]; then
     packages+=(wine wine32:i386)
   else

@@ -10,6 +10,9 @@
 #include "platform/read_guard.h"
 #include "platform/win32/unicode.h"
 
+// RtlGenRandom, as advapi32 exports it.
+extern "C" BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length);
+
 namespace platform {
 
 namespace {
@@ -118,6 +121,19 @@ bool wide_path(const char* path, wchar_t (&out)[WIDE_PATH]) {
     return n != 0 && n < WIDE_PATH && extended_path(full, out, WIDE_PATH);
 }
 
+// The identity of the entry `path` names, or false.
+bool identity_at(const wchar_t* path, FileIdentity& id) {
+    HANDLE h = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        note_failure();
+        return false;
+    }
+    const bool ok = identity_of(h, id);
+    CloseHandle(h);
+    return ok;
+}
+
 }  // namespace
 
 std::string_view separator() { return "\\"; }
@@ -151,18 +167,18 @@ bool program_path(char* out, std::size_t cap) {
     return n != 0 && n < WIDE_PATH && win32::faithful_path(path, out, cap) == Faithful::yes;
 }
 
-bool program_identity(FileIdentity& id) {
+std::size_t program_identities(FileIdentity (&ids)[2]) {
     // The module's own path, however long: no ANSI form of it is needed.
     static wchar_t path[32768];
     static wchar_t extended[32768 + 8];
     const DWORD n = GetModuleFileNameW(nullptr, path, 32768);
-    if (n == 0 || n >= 32768 || !extended_path(path, extended, sizeof extended / sizeof extended[0])) return false;
+    if (n == 0 || n >= 32768 || !extended_path(path, extended, sizeof extended / sizeof extended[0])) return 0;
     HANDLE h = CreateFileW(extended, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    const bool ok = identity_of(h, id);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    const bool ok = identity_of(h, ids[0]);
     CloseHandle(h);
-    return ok;
+    return ok ? 1 : 0;
 }
 
 bool resources_exhausted() { return exhausted; }
@@ -291,16 +307,7 @@ FileHandle open_found_file(FolderSearch&, const FolderEntry&, const char* path) 
 
 bool file_identity(const char* path, FileIdentity& id) {
     wchar_t wide[WIDE_PATH];
-    if (!wide_path(path, wide)) return false;
-    HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        note_failure();
-        return false;
-    }
-    const bool ok = identity_of(h, id);
-    CloseHandle(h);
-    return ok;
+    return wide_path(path, wide) && identity_at(wide, id);
 }
 
 bool open_file_identity(FileHandle file, FileIdentity& id) { return identity_of(handle_of(file), id); }
@@ -361,49 +368,113 @@ bool write_bytes(FileHandle file, const char* data, std::size_t size) {
 
 bool close_file(FileHandle file) { return CloseHandle(handle_of(file)) != 0; }
 
-bool page_target(const char* path, char* out, std::size_t cap) { return copy_text(out, cap, text_of(path)); }
+namespace {
 
-bool may_replace(const char* path) {
-    wchar_t wide[WIDE_PATH];
-    const DWORD attributes = wide_path(path, wide) ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
+std::uint64_t random_part() {
+    std::uint64_t random = GetTickCount() ^ (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32);
+    SystemFunction036(&random, sizeof random);  // RtlGenRandom
+    return random;
 }
 
-FileHandle create_new_file(const char* path) {
+}  // namespace
+
+PlaceRefusal take_page_place(const char* path, PagePlace& place) {
+    // The page's full long path, taken once and held in UTF-8: each later
+    // step converts it, none looks it up again.
     wchar_t wide[WIDE_PATH];
-    if (!wide_path(path, wide)) return NO_FILE;
-    // Shared with no one while it is written.
-    HANDLE h = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) note_failure();
-    return file_of(h);
+    if (!copy_text(place.path, text_of(path)) || !wide_path(path, wide) ||
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, place.name, sizeof place.name, nullptr, nullptr) == 0)
+        return PlaceRefusal::links;
+    const DWORD attributes = GetFileAttributesW(wide);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PlaceRefusal::none;  // a new page
+    place.mode = attributes;
+    place.writable = !(attributes & FILE_ATTRIBUTE_READONLY);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        place.old = EntryType::folder;
+        return PlaceRefusal::none;
+    }
+    HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        note_failure();
+        return PlaceRefusal::system;
+    }
+    place.old = GetFileType(h) == FILE_TYPE_DISK ? EntryType::file : EntryType::other;
+    const bool told = identity_of(h, place.identity);
+    CloseHandle(h);
+    return told ? PlaceRefusal::none : PlaceRefusal::system;
+}
+
+bool create_page(PagePlace& place) {
+    const char* last = std::strrchr(place.name, '\\');  // UTF-8: no byte of a character is 0x5C
+    const std::string_view folder(place.name, last != nullptr ? static_cast<std::size_t>(last - place.name) + 1 : 0);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::uint64_t random = random_part();
+        bool taken = false;  // by another run, or one stopped: another name
+        for (const bool beside : {false, true}) {
+            wchar_t wide[WIDE_PATH];
+            if (!temporary_name(place.name, folder, beside, random, place.temporary, sizeof place.temporary) ||
+                !wide_text(place.temporary, wide, WIDE_PATH))
+                continue;
+            // Shared with no one while it is written.
+            HANDLE h = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h != INVALID_HANDLE_VALUE) {
+                place.file = file_of(h);
+                return true;
+            }
+            note_failure();
+            taken = GetLastError() == ERROR_FILE_EXISTS;
+            if (taken) break;
+        }
+        if (!taken) break;
+    }
+    place.temporary[0] = '\0';
+    return false;
 }
 
 // Windows writes back on its own; the sync at the end waits for the rest.
 void write_back(FileHandle, std::uint64_t, std::uint64_t) {}
 
-// The attributes go with the move (replace_file).
-bool adopt_attributes(FileHandle, const char*) { return true; }
+// What the old page kept goes with put_page.
+bool adopt_attributes(PagePlace&) { return true; }
 
 bool sync_file(FileHandle file) { return FlushFileBuffers(handle_of(file)) != 0; }
 
-bool replace_file(const char* from, const char* to) {
-    wchar_t wide_from[WIDE_PATH];
-    wchar_t wide_to[WIDE_PATH];
-    if (!wide_path(from, wide_from) || !wide_path(to, wide_to)) return false;
-    // A hidden or system page stays so, as the page it replaces was.
-    const DWORD kept =
-        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    const DWORD old = GetFileAttributesW(wide_to);
-    if (old != INVALID_FILE_ATTRIBUTES && (old & kept) != 0 && !SetFileAttributesW(wide_from, old & kept)) return false;
-    return MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+Put put_page(PagePlace& place) {
+    const bool closed = CloseHandle(handle_of(place.file)) != 0;
+    place.file = NO_FILE;
+    wchar_t page[WIDE_PATH];
+    wchar_t temporary[WIDE_PATH];
+    if (!closed || !wide_text(place.name, page, WIDE_PATH) || !wide_text(place.temporary, temporary, WIDE_PATH))
+        return Put::failed;
+    if (place.old == EntryType::none) {
+        // Moved in, unless something came to the page's name meanwhile.
+        if (!MoveFileExW(temporary, page, MOVEFILE_WRITE_THROUGH))
+            return GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS ? Put::changed
+                                                                                                 : Put::failed;
+    } else {
+        // Only over the page pinned, which keeps its security descriptor,
+        // attributes, creation time and streams.  A hidden or system page
+        // stays so where the system's ReplaceFileW leaves that (Wine).
+        const DWORD kept = place.mode & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        FileIdentity now;
+        if (!identity_at(page, now) || !(now == place.identity)) return Put::changed;
+        if ((kept != 0 && !SetFileAttributesW(temporary, kept)) ||
+            !ReplaceFileW(page, temporary, nullptr, 0, nullptr, nullptr))
+            return Put::failed;
+    }
+    place.temporary[0] = '\0';
+    return Put::done;
 }
 
-bool remove_file(const char* path) {
+void release_page_place(PagePlace& place) {
+    if (place.file != NO_FILE) CloseHandle(handle_of(place.file));
+    place.file = NO_FILE;
     wchar_t wide[WIDE_PATH];
-    return wide_path(path, wide) && DeleteFileW(wide) != 0;
+    if (place.temporary[0] != '\0' && wide_text(place.temporary, wide, WIDE_PATH)) DeleteFileW(wide);
+    place.temporary[0] = '\0';
 }
-
-unsigned long process_id() { return GetCurrentProcessId(); }
 
 // The Windows program shows nothing: its exit code is its report.
 void report(const char*, const char*) {}

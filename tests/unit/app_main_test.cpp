@@ -367,16 +367,16 @@ const RunCase RUN_CASES[] = {
      [](World& w) {
          one_favorite(w);
          w.system.file(w.path("desk/kobu.html"), "old");
-         w.system.refuse_replace = true;
+         w.system.failing.insert("put_page");
      },
      none(),
      1,
      {}},
-    {"a folder where no file can be made", [](World& w) { w.system.refuse_new_files = true; }, none(), 1, {}},
+    {"a folder where no file can be made", [](World& w) { w.system.failing.insert("create_page"); }, none(), 1, {}},
     {"a temporary name left by another run is passed over",
      [](World& w) {
          one_favorite(w);
-         w.system.file(w.path("desk/kobu.html.kobu-4242.tmp"), "left by a run stopped");
+         w.system.file(w.path("desk/kobu.html.kobu-0000000000001092.tmp"), "left by a run stopped");
      },
      none(),
      0,
