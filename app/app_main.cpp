@@ -99,12 +99,22 @@ bool names_a_file(const char* resolved) {
 // The most parts a run takes.
 constexpr std::size_t MOST_PARTS = 16384;
 
+// Where a page goes: `usual`, unless the options ask for another place;
+// null for standard output.
+const char* page_path(const RunOptions& options, const char* usual) {
+    if (options.standard_output) return nullptr;
+    return options.output != nullptr ? options.output : usual;
+}
+
 // Text mode: the links page beside the input, named after it.
-bool write_links_page_of(const char* input) {
+bool write_links_page_of(const char* input, const RunOptions& options) {
     char links_page[platform::PAGE_PATH_BUFFER];
-    if (!platform::links_page_path(input, links_page, sizeof links_page))
+    const char* page = page_path(options, links_page);
+    if (page == links_page && !platform::links_page_path(input, links_page, sizeof links_page))
         return refuse(input, "its links page name would be longer than 259 bytes");
-    return extract_links(input, links_page) == 0;
+    if (extract_links(input, page) != 0) return false;
+    if (options.open && page != nullptr) platform::shell_open(page);
+    return true;
 }
 
 // A tail that names nothing as one path, split into its parts: -1 when it
@@ -116,7 +126,7 @@ bool write_links_page_of(const char* input) {
 // written all the same); 1 with nothing written when a part is a folder,
 // since several trees make no single page.  A part that names nothing
 // never makes the run a favorites run.
-int write_pages_of_parts(Arguments& parts) {
+int write_pages_of_parts(Arguments& parts, const RunOptions& options) {
     char part[PATH_BUFFER];
     char resolved[PATH_BUFFER];
     bool whole = true;
@@ -129,6 +139,10 @@ int write_pages_of_parts(Arguments& parts) {
         if (folder[0] == '\0' && !names_a_file(resolved)) copy_text(folder, text_of(part));
     }
     if (count < 2 || (found == 0 && platform::missing_argument_lists_favorites())) return -1;
+    if (options.output != nullptr || options.standard_output) {
+        platform::report("-o", "several files cannot share one page: give one file");
+        return 2;
+    }
     if (folder[0] != '\0') {
         platform::report(folder, "is a folder: list one folder alone, or give only text files");
         return 1;
@@ -146,7 +160,7 @@ int write_pages_of_parts(Arguments& parts) {
     for (parts.rewind(); parts.next(part, whole);) {
         // Resolved again: a part gone since is no page.
         if (!whole || !resolve(part, resolved)) all = refuse(part, why_unresolved(part, whole));
-        else if (!write_links_page_of(resolved)) all = false;
+        else if (!write_links_page_of(resolved, options)) all = false;
     }
     return all ? 0 : 1;
 }
@@ -198,11 +212,25 @@ bool favorites_output_path(const ProgramLocation& program, char (&configuration)
     return true;
 }
 
-// Writes the favorites page of `listing_root` to `output_path`, never over
-// a file the run reads; false unless every byte of it was written.
+// Where the favorites page goes when no other place is asked for (see
+// favorites_output_path); false, with the reason told, when there is none.
+bool usual_favorites_page(char (&output)[platform::PAGE_PATH_BUFFER]) {
+    // A page with no home to go to (POSIX) is never put beside the program.
+    char home[PATH_BUFFER];
+    if (platform::home_folder(home, sizeof home) == platform::Lookup::unusable)
+        return refuse("", "HOME is not set and the password database names no home folder");
+    ProgramLocation program{};
+    char configuration[PATH_BUFFER];
+    if (!locate_program(program)) return refuse("", "the program's own path is unknown or longer than 259 bytes");
+    return favorites_output_path(program, configuration, output);
+}
+
+// Writes the favorites page of `listing_root` to `output_path` (null: to
+// standard output), never over a file the run reads; false unless every
+// byte of it was written.
 bool write_favorites_page(const char* output_path, const char* listing_root) {
     PageFile page;
-    if (!page.begin(output_path)) return false;
+    if (!(output_path != nullptr ? page.begin(output_path) : page.begin_standard_output())) return false;
     OutputStream& out = page.out();
     write_favorites_head(out);
     write_root_heading(out, listing_root);
@@ -232,7 +260,7 @@ int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, 
     return app_run(tail, parts);
 }
 
-int app_run(const char* tail, Arguments& parts) {
+int app_run(const char* tail, Arguments& parts, const RunOptions& options) {
     const bool open_after = platform::control_key_down();
 
     char favorites[PATH_BUFFER] = "";
@@ -247,7 +275,7 @@ int app_run(const char* tail, Arguments& parts) {
             platform::report(tail, "longer than 259 bytes, with no shorter form");
             return 1;
         }
-        const int pages = write_pages_of_parts(parts);
+        const int pages = write_pages_of_parts(parts, options);
         if (pages >= 0) return pages;
         // One argument that names nothing: the Favorites folder (Windows),
         // or an error, as for any command.
@@ -256,28 +284,16 @@ int app_run(const char* tail, Arguments& parts) {
             return 1;
         }
     }
-    if (names_a_file(resolved)) return write_links_page_of(resolved) ? 0 : 1;
+    if (names_a_file(resolved)) return write_links_page_of(resolved, options) ? 0 : 1;
     if (resolved[0] == '\0' && !favorites_usable) {
         platform::report("Favorites", "names no folder the program can reach");
         return 1;
     }
 
-    // A page with no home to go to (POSIX) is never put beside the program.
-    char home[PATH_BUFFER];
-    if (platform::home_folder(home, sizeof home) == platform::Lookup::unusable) {
-        platform::report("", "HOME is not set and the password database names no home folder");
-        return 1;
-    }
-
-    ProgramLocation program{};
-    char configuration[PATH_BUFFER];
     char output[platform::PAGE_PATH_BUFFER];
-    if (!locate_program(program)) {
-        platform::report("", "the program's own path is unknown or longer than 259 bytes");
-        return 1;
-    }
-    if (!favorites_output_path(program, configuration, output)) return 1;
-    if (!write_favorites_page(output, resolved[0] != '\0' ? resolved : favorites)) return 1;
-    if (open_after) platform::shell_open(output);
+    const char* page = page_path(options, output);
+    if (page == output && !usual_favorites_page(output)) return 1;
+    if (!write_favorites_page(page, resolved[0] != '\0' ? resolved : favorites)) return 1;
+    if ((open_after || options.open) && page != nullptr) platform::shell_open(page);
     return 0;
 }

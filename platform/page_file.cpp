@@ -66,6 +66,14 @@ bool PageFile::begin(const char* path) {
     return ok;
 }
 
+bool PageFile::begin_standard_output() {
+    place_.file = platform::standard_output();
+    if (place_.file == platform::NO_FILE) return refuse("standard output", nullptr);
+    copy_text(place_.path, text_of("standard output"));
+    standard_output_ = true;
+    return true;
+}
+
 bool PageFile::sink(void* context, const char* data, std::size_t size) {
     auto* self = static_cast<PageFile*>(context);
     if (self->failed_ || self->place_.file == platform::NO_FILE) {  // given up on, or never begun: nothing more to say
@@ -77,7 +85,7 @@ bool PageFile::sink(void* context, const char* data, std::size_t size) {
         return refuse(self->place_.path, nullptr);
     }
     self->written_ += size;
-    if (self->written_ - self->pushed_ >= WRITE_BACK_STEP) {
+    if (!self->standard_output_ && self->written_ - self->pushed_ >= WRITE_BACK_STEP) {
         platform::write_back(self->place_.file, self->pushed_, self->written_ - self->pushed_);
         self->pushed_ = self->written_;
     }
@@ -90,6 +98,10 @@ bool PageFile::commit() {
     bool ok = out_.close() && !failed_;
     if (ok && read_guard::page_was_read()) ok = refuse(page, "is a file this run reads");
     if (ok && platform::resources_exhausted()) ok = refuse(page, "the run ran out of file descriptors or memory");
+    if (standard_output_) {  // nothing to put in place: written as it came
+        abandon();
+        return ok;
+    }
     if (ok && !(platform::adopt_attributes(place_) && platform::sync_file(place_.file))) ok = refuse(page, nullptr);
     if (ok) {
         switch (platform::put_page(place_)) {
@@ -107,6 +119,8 @@ bool PageFile::commit() {
 }
 
 void PageFile::abandon() {
+    if (standard_output_) place_.file = platform::NO_FILE;  // not the page's to close
+    standard_output_ = false;
     platform::release_page_place(place_);
     read_guard::stop();
 }

@@ -25,6 +25,9 @@ public:
     // read (links and hard links count), when that cannot be told, or when
     // its place is refused (platform::take_page_place).
     bool begin(const char* path);
+    // Starts the page on standard output instead: written as it comes, with
+    // no file created or replaced anywhere.
+    bool begin_standard_output();
 
     OutputStream& out() { return out_; }
 
@@ -40,6 +43,7 @@ private:
 
     OutputStream out_;
     bool failed_ = false;
+    bool standard_output_ = false;
     std::uint64_t written_ = 0;
     std::uint64_t pushed_ = 0;  // written_ when the disk was last asked to catch up
     platform::PagePlace place_;

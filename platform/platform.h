@@ -192,6 +192,9 @@ long read_bytes(FileHandle file, char* buffer, std::size_t size);
 bool write_bytes(FileHandle file, const char* data, std::size_t size);
 // Closes the file; false when the system reports a failure.
 bool close_file(FileHandle file);
+// The process's standard output, for a page written there (POSIX); NO_FILE
+// where there is none (the Windows program writes none).
+FileHandle standard_output();
 
 // Room for the path of a page: longer than other paths where it is an
 // extended-length path in UTF-8 (Windows, links_page_path).

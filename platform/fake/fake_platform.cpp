@@ -550,6 +550,8 @@ bool write_bytes(FileHandle file, const char* data, std::size_t size) {
     return n == size;
 }
 
+FileHandle standard_output() { return NO_FILE; }
+
 bool close_file(FileHandle file) {
     if (open_of(file) == nullptr) return false;
     current().open_table()[static_cast<std::size_t>(file)].reset();

@@ -260,6 +260,8 @@ bool write_bytes(FileHandle file, const char* data, std::size_t size) {
 
 bool close_file(FileHandle file) { return close(static_cast<int>(file)) == 0; }
 
+FileHandle standard_output() { return fcntl(STDOUT_FILENO, F_GETFD) == -1 ? NO_FILE : STDOUT_FILENO; }
+
 void report(const char* path, const char* cause) {
     const char* reason = cause != nullptr ? cause : std::strerror(errno);
     if (path[0] == '\0') std::fprintf(stderr, "kobu: %s\n", reason);

@@ -368,6 +368,8 @@ bool write_bytes(FileHandle file, const char* data, std::size_t size) {
 
 bool close_file(FileHandle file) { return CloseHandle(handle_of(file)) != 0; }
 
+FileHandle standard_output() { return NO_FILE; }
+
 namespace {
 
 std::uint64_t random_part() {
