@@ -24,6 +24,42 @@ int base64_value(unsigned c) {
     return -1;
 }
 
+// Eight bytes as one number, in the order they stand in memory (so that
+// masks written as bytes apply whatever the machine's byte order).
+std::uint64_t eight_at(const void* p) {
+    std::uint64_t eight;
+    std::memcpy(&eight, p, 8);
+    return eight;
+}
+constexpr unsigned char HIGH_BITS[8] = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
+// Two three-byte characters: a lead byte 1110xxxx, then two 10xxxxxx.
+constexpr unsigned char TWO_THREES_MASK[8] = {0xF0, 0xC0, 0xC0, 0xF0, 0xC0, 0xC0, 0, 0};
+constexpr unsigned char TWO_THREES[8] = {0xE0, 0x80, 0x80, 0xE0, 0x80, 0x80, 0, 0};
+
+// True for a three-byte lead that takes any two continuation bytes: all but
+// E0 and ED, whose second byte has a narrower range.
+bool plain_three_lead(const char* p) {
+    const unsigned low = byte_at(p) & 0x0F;
+    return low != 0x0 && low != 0xD;
+}
+
+// Past the well-formed characters from `p` on that are quickest to tell,
+// while eight bytes are left: ASCII, eight bytes a step, and the three-byte
+// characters Japanese and Chinese text is made of, two a step.
+const char* skip_common_characters(const char* p, const char* end) {
+    if (end - p < 8) return p;
+    const char* const last = end - 8;  // the last place eight bytes are read from
+    for (;;) {
+        while (p <= last && (eight_at(p) & eight_at(HIGH_BITS)) == 0) p += 8;
+        const char* q = p;
+        while (q <= last && (eight_at(q) & eight_at(TWO_THREES_MASK)) == eight_at(TWO_THREES) && plain_three_lead(q) &&
+               plain_three_lead(q + 3))
+            q += 6;
+        if (q == p) return p;
+        p = q;
+    }
+}
+
 }  // namespace
 
 TextEncoding encoding_of_mark(std::string_view start, std::size_t& mark_length) {
@@ -95,9 +131,7 @@ bool is_utf8(std::string_view text, bool continues) {
     const char* const end = p + text.size();
     for (int i = 0; continues && i < 3 && p != end && (byte_at(p) & 0xC0) == 0x80; ++i) ++p;
     while (p != end) {
-        // Eight ASCII bytes a step: most text is mostly ASCII.
-        std::uint64_t eight;
-        while (end - p >= 8 && (std::memcpy(&eight, p, 8), (eight & 0x8080808080808080u) == 0)) p += 8;
+        p = skip_common_characters(p, end);
         if (p == end) break;
         if (utf8_next(p, end) == UTF8_INVALID) return false;
     }
