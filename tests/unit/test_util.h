@@ -37,6 +37,24 @@ inline std::vector<std::string> reads_of(const std::string& data, std::size_t st
     return reads;
 }
 
+// The same reads as found in the blocks a LineReader hands out for a scan.
+inline std::vector<std::string> reads_in_blocks_of(const std::string& data, std::size_t step = 1 << 20) {
+    MemorySource source{data, 0, step};
+    std::vector<char> storage(3 * LINE_BUFFER);
+    LineReader reader(&MemorySource::read, &source, storage.data(), storage.size());
+    std::vector<std::string> reads;
+    std::string_view block;
+    while (reader.next_block(block)) {
+        for (std::size_t at = 0; at < block.size();) {
+            const ReadExtent read = read_extent(block.data() + at, block.size() - at);
+            reads.emplace_back(block.substr(at, read.length));
+            if (read.length < read.taken) reads.back().back() = '\n';
+            at += read.taken;
+        }
+    }
+    return reads;
+}
+
 // What `write` puts through an OutputStream.
 template <typename Write>
 std::string written_by(Write write) {
