@@ -320,5 +320,5 @@ private:
     bool open_ = true;
     std::size_t len_ = 0;
     bool failed_ = false;
-    char buf_[1 << 16];
+    char buf_[1 << 17];  // a page goes out in writes of this size
 };
