@@ -21,27 +21,10 @@ deps-native:
 deps-win32:
 	@./cmake/install-deps.sh win32
 
-native:
-	@cmake --preset native >/dev/null
-	@cmake --build --preset native
-
-win32:
-	@cmake --preset win32 >/dev/null
-	@cmake --build --preset win32
-
-# The same sources for 64-bit Windows: the Wine suites run it on machines
-# that cannot run 32-bit programs.  A test vehicle, never shipped.
-win64:
-	@cmake --preset win64 >/dev/null
-	@cmake --build --preset win64
-
-sanitize:
-	@cmake --preset sanitize >/dev/null
-	@cmake --build --preset sanitize
-
-fuzz-build:
-	@cmake --preset fuzz >/dev/null
-	@cmake --build --preset fuzz
+# Configure and build one preset; fuzz-build is the fuzz preset.
+native win32 win64 sanitize fuzz-build:
+	@cmake --preset $(@:-build=) >/dev/null
+	@cmake --build --preset $(@:-build=)
 
 demo: deps-native
 	@cmake --preset native -DKOBU_TESTS=OFF >/dev/null
@@ -54,16 +37,15 @@ demo: deps-native
 	@cd $(DEMO) && LC_ALL=C.UTF-8 XDG_CONFIG_HOME="$(CURDIR)/$(DEMO)/config" ../native/kobu links.txt
 	@echo "Links page of examples/links.txt written to $(DEMO)/links.txt.html"
 
-# The Wine route (cmake/wine-route.sh) is found once and handed to the
-# installer, the builds and the test registration.
+# The Wine route (cmake/wine-route.sh, which may install 32-bit Wine to
+# find it) is found once and handed to the installer, the builds and the
+# test registration.  The 64-bit build of the same sources is a test vehicle
+# for machines where 32-bit Wine cannot run, never shipped.
 test:
 	@route=$$(./cmake/wine-route.sh) && export KOBU_WINE_ROUTE=$$route && \
 	  ./cmake/install-deps.sh && \
 	  $(MAKE) --no-print-directory win32 && \
-	  if [ "$$route" = win64 ]; then \
-	    echo "Wine suites: 64-bit build of the same sources (this machine cannot run 32-bit programs)"; \
-	    $(MAKE) --no-print-directory win64; \
-	  fi && \
+	  if [ "$$route" = win64 ]; then $(MAKE) --no-print-directory win64; fi && \
 	  cmake --preset native -DKOBU_TESTS=ON -DKOBU_WINE_ROUTE=$$route >/dev/null
 	@cmake --build --preset native
 	@$(MAKE) --no-print-directory sanitize fuzz-build

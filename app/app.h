@@ -116,11 +116,23 @@ private:
 // Windows splits a command line.
 int app_main(void* instance, void* previous_instance, const char* tail, int show_command);
 
+// What the native command line may ask beyond its paths.
+struct RunOptions {
+    const char* output = nullptr;  // the page goes here instead of its usual place
+    bool standard_output = false;  // the page goes to standard output as it is written
+    bool open = false;             // every page written is opened, links pages too
+};
+
 // The same run with the parts given.  The tail, unquoted, is one path first;
-// when it names nothing and there are two or more parts that each name an
-// entry, every part that is a file gets its links page (1 when any could not
-// be written), and a folder among them makes the run write nothing and exit 1.
-int app_run(const char* tail, Arguments& parts);
+// when it names nothing and there are two or more parts, every part that is
+// a file gets its links page (1 when any could not be written or a part
+// names nothing), and a folder among them makes the run write nothing and
+// exit 1; with another place for the page asked for, several parts are
+// refused (2, nothing written), since their pages cannot share it.  One
+// argument that names nothing (Windows: one that no part names anything of
+// either) lists the Favorites folder where the platform says so (Windows),
+// and is an error elsewhere (exit 1, nothing written).
+int app_run(const char* tail, Arguments& parts, const RunOptions& options = {});
 
 // Reads the per-user shell folder `value_name` into `destination` (a
 // PATH_BUFFER): 0 on success, 1 when there is no usable value, 2 when the

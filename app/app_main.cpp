@@ -1,6 +1,7 @@
 #include "app/app.h"
 #include "favorites/favorites_page.h"
 #include "links/links_page.h"
+#include "platform/configured_path.h"
 #include "platform/page_file.h"
 #include "platform/platform.h"
 #include "platform/read_guard.h"
@@ -51,15 +52,6 @@ std::string_view unquoted(std::string_view tail) {
 
 using platform::refuse;
 
-// Why an argument that fits a path does not resolve, for the user.
-const char* why_unresolved(const char* argument) {
-    const char* last = platform::find_last_separator(argument);
-    if (last != nullptr && last[1] == '\0') return "ends in a separator; listing the Favorites folder";
-    if (platform::entry_type(argument) == platform::EntryType::none)
-        return "no such file or folder; listing the Favorites folder";
-    return "has no long form of at most 259 bytes; listing the Favorites folder";
-}
-
 // Resolves one argument as given; false, with `resolved` untouched, when it
 // names nothing.  An existing entry whose long form would not fit a path
 // (Windows: given in a short form that does) is used as given: it reaches
@@ -74,21 +66,30 @@ bool resolve(std::string_view given, char (&resolved)[PATH_BUFFER]) {
     return names_an_entry && copy_text(resolved, text_of(argument));
 }
 
+// `given` in a buffer of its own, however long: false when it does not fit
+// even there.
+bool whole_text(std::string_view given, const char*& text) {
+    static char whole[1 << 16];
+    text = whole;
+    return copy_text(whole, given);
+}
+
 // True when `given`, too long for a path, names an existing entry all the
 // same (a path the system allows, but longer than the program holds).
 bool names_a_long_entry(std::string_view given) {
-    static char whole[1 << 16];
-    return given.size() >= PATH_BUFFER && copy_text(whole, given) &&
-           platform::entry_type(whole) != platform::EntryType::none;
+    const char* text = nullptr;
+    return given.size() >= PATH_BUFFER && whole_text(given, text) &&
+           platform::entry_type(text) != platform::EntryType::none;
 }
 
-// Tells the user that the argument `shown` (`given` once unquoted; cut
-// unless `whole`) names nothing, and why, as the Favorites folder is listed.
-void report_unresolved(const char* shown, std::string_view given, bool whole = true) {
-    char argument[PATH_BUFFER];
-    platform::report(shown, whole && copy_text(argument, given)
-                                ? why_unresolved(argument)
-                                : "longer than 259 bytes; listing the Favorites folder");
+// Why an argument (`whole` unless cut short) does not resolve, for the user.
+const char* why_unresolved(std::string_view given, bool whole = true) {
+    const char* text = nullptr;
+    if (!whole || !whole_text(given, text)) return "longer than 259 bytes";
+    if (platform::entry_type(text) == platform::EntryType::none) return "No such file or directory";
+    const char* last = platform::find_last_separator(text);
+    if (last != nullptr && last[1] == '\0') return "ends in a separator";
+    return "has no long form of at most 259 bytes";
 }
 
 bool names_a_file(const char* resolved) {
@@ -98,37 +99,49 @@ bool names_a_file(const char* resolved) {
 // The most parts a run takes.
 constexpr std::size_t MOST_PARTS = 16384;
 
-// Text mode: the links page beside the input, named after it.
-bool write_links_page_of(const char* input) {
-    char links_page[platform::PAGE_PATH_BUFFER];
-    if (!platform::links_page_path(input, links_page, sizeof links_page))
-        return refuse(input, "its links page name would be longer than 259 bytes");
-    return extract_links(input, links_page) == 0;
+// Where a page goes: `usual`, unless the options ask for another place;
+// null for standard output.
+const char* page_path(const RunOptions& options, const char* usual) {
+    if (options.standard_output) return nullptr;
+    return options.output != nullptr ? options.output : usual;
 }
 
-// A tail that names nothing as one path, split into its parts.  When there
-// are two or more and each names an entry: each file's links page, in the
-// order given, 0 when every one was written and 1 when any was not (the
-// others are written all the same); 1 with nothing written when a part is
-// a folder, since several trees make no single page.  Otherwise -1, the run
-// going on as for one argument that names nothing.
-int write_pages_of_parts(const char* tail, Arguments& parts) {
+// Text mode: the links page beside the input, named after it.
+bool write_links_page_of(const char* input, const RunOptions& options) {
+    char links_page[platform::PAGE_PATH_BUFFER];
+    const char* page = page_path(options, links_page);
+    if (page == links_page && !platform::links_page_path(input, links_page, sizeof links_page))
+        return refuse(input, "its links page name would be longer than 259 bytes");
+    if (extract_links(input, page) != 0) return false;
+    if (options.open && page != nullptr) platform::shell_open(page);
+    return true;
+}
+
+// A tail that names nothing as one path, split into its parts: -1 when it
+// is one part, or when no part names anything either where an argument
+// that names nothing lists the Favorites folder (Windows), the run going on
+// as for one argument.  Otherwise each file's links page, in the order
+// given, and one line for each part that names nothing: 0 when every page
+// was written, 1 when any was not or a part names nothing (the others are
+// written all the same); 1 with nothing written when a part is a folder,
+// since several trees make no single page.  A part that names nothing
+// never makes the run a favorites run.
+int write_pages_of_parts(Arguments& parts, const RunOptions& options) {
     char part[PATH_BUFFER];
     char resolved[PATH_BUFFER];
     bool whole = true;
     std::size_t count = 0;
-    for (parts.rewind(); parts.next(part, whole);) ++count;
-    if (count < 2) {
-        report_unresolved(tail, unquoted(text_of(tail)));
-        return -1;
-    }
+    std::size_t found = 0;
     char folder[PATH_BUFFER] = "";
-    for (parts.rewind(); parts.next(part, whole);) {
-        if (!whole || !resolve(part, resolved)) {
-            report_unresolved(part, part, whole);
-            return -1;
-        }
+    for (parts.rewind(); parts.next(part, whole); ++count) {
+        if (!whole || !resolve(part, resolved)) continue;
+        ++found;
         if (folder[0] == '\0' && !names_a_file(resolved)) copy_text(folder, text_of(part));
+    }
+    if (count < 2 || (found == 0 && platform::missing_argument_lists_favorites())) return -1;
+    if (options.output != nullptr || options.standard_output) {
+        platform::report("-o", "several files cannot share one page: give one file");
+        return 2;
     }
     if (folder[0] != '\0') {
         platform::report(folder, "is a folder: list one folder alone, or give only text files");
@@ -146,8 +159,8 @@ int write_pages_of_parts(const char* tail, Arguments& parts) {
     bool all = true;
     for (parts.rewind(); parts.next(part, whole);) {
         // Resolved again: a part gone since is no page.
-        if (!resolve(part, resolved)) all = refuse(part, "no such file or folder");
-        else if (!write_links_page_of(resolved)) all = false;
+        if (!whole || !resolve(part, resolved)) all = refuse(part, why_unresolved(part, whole));
+        else if (!write_links_page_of(resolved, options)) all = false;
     }
     return all ? 0 : 1;
 }
@@ -161,7 +174,7 @@ void folder_without_desktop(const ProgramLocation& program, char (&folder)[PATH_
     char desktop[PATH_BUFFER];
     // The program's folder without the separator its directory ends in.
     const std::string_view directory = program.directory;
-    if (!platform::home_folder(home, sizeof home))
+    if (platform::home_folder(home, sizeof home) != platform::Lookup::found)
         concat_text(folder, {program.drive, head(directory, directory.empty() ? 0 : directory.size() - 1)});
     else if (concat_text(desktop, {home, platform::separator(), "Desktop"}) &&
              platform::entry_type(desktop) == platform::EntryType::folder)
@@ -183,7 +196,7 @@ bool configuration_path(const ProgramLocation& program, char (&configuration)[PA
 // (its path goes to `configuration`) may name another path.  A path that
 // would not fit is refused, never cut short.
 bool favorites_output_path(const ProgramLocation& program, char (&configuration)[PATH_BUFFER],
-                           char (&output)[PATH_BUFFER]) {
+                           char (&output)[platform::PAGE_PATH_BUFFER]) {
     char folder[PATH_BUFFER];
     char default_output[PATH_BUFFER];
     const int desktop_found = get_shell_folder("Desktop", folder);
@@ -193,17 +206,31 @@ bool favorites_output_path(const ProgramLocation& program, char (&configuration)
         return refuse(folder, "kobu.html there would be longer than 259 bytes");
     if (!configuration_path(program, configuration))
         return refuse(program.directory, "kobu.txt there would be longer than 259 bytes");
-    if (!platform::read_profile_string(configuration, "kobu", "html", default_output, output, sizeof output))
+    if (!read_configured_path(configuration, "kobu", "html", default_output, output, sizeof output))
         return refuse(configuration, "its html= value is longer than 259 bytes");
     if (output[0] == '\0') return refuse(configuration, "its html= value is empty");
     return true;
 }
 
-// Writes the favorites page of `listing_root` to `output_path`, never over
-// a file the run reads; false unless every byte of it was written.
+// Where the favorites page goes when no other place is asked for (see
+// favorites_output_path); false, with the reason told, when there is none.
+bool usual_favorites_page(char (&output)[platform::PAGE_PATH_BUFFER]) {
+    // A page with no home to go to (POSIX) is never put beside the program.
+    char home[PATH_BUFFER];
+    if (platform::home_folder(home, sizeof home) == platform::Lookup::unusable)
+        return refuse("", "HOME is not set and the password database names no home folder");
+    ProgramLocation program{};
+    char configuration[PATH_BUFFER];
+    if (!locate_program(program)) return refuse("", "the program's own path is unknown or longer than 259 bytes");
+    return favorites_output_path(program, configuration, output);
+}
+
+// Writes the favorites page of `listing_root` to `output_path` (null: to
+// standard output), never over a file the run reads; false unless every
+// byte of it was written.
 bool write_favorites_page(const char* output_path, const char* listing_root) {
     PageFile page;
-    if (!page.begin(output_path)) return false;
+    if (!(output_path != nullptr ? page.begin(output_path) : page.begin_standard_output())) return false;
     OutputStream& out = page.out();
     write_favorites_head(out);
     write_root_heading(out, listing_root);
@@ -233,7 +260,7 @@ int app_main(void* /*instance*/, void* /*previous_instance*/, const char* tail, 
     return app_run(tail, parts);
 }
 
-int app_run(const char* tail, Arguments& parts) {
+int app_run(const char* tail, Arguments& parts, const RunOptions& options) {
     const bool open_after = platform::control_key_down();
 
     char favorites[PATH_BUFFER] = "";
@@ -248,24 +275,25 @@ int app_run(const char* tail, Arguments& parts) {
             platform::report(tail, "longer than 259 bytes, with no shorter form");
             return 1;
         }
-        const int pages = write_pages_of_parts(tail, parts);
+        const int pages = write_pages_of_parts(parts, options);
         if (pages >= 0) return pages;
+        // One argument that names nothing: the Favorites folder (Windows),
+        // or an error, as for any command.
+        if (!platform::missing_argument_lists_favorites()) {
+            platform::report(tail, why_unresolved(given));
+            return 1;
+        }
     }
-    if (names_a_file(resolved)) return write_links_page_of(resolved) ? 0 : 1;
+    if (names_a_file(resolved)) return write_links_page_of(resolved, options) ? 0 : 1;
     if (resolved[0] == '\0' && !favorites_usable) {
         platform::report("Favorites", "names no folder the program can reach");
         return 1;
     }
 
-    ProgramLocation program{};
-    char configuration[PATH_BUFFER];
-    char output[PATH_BUFFER];
-    if (!locate_program(program)) {
-        platform::report("", "the program's own path is unknown or longer than 259 bytes");
-        return 1;
-    }
-    if (!favorites_output_path(program, configuration, output)) return 1;
-    if (!write_favorites_page(output, resolved[0] != '\0' ? resolved : favorites)) return 1;
-    if (open_after) platform::shell_open(output);
+    char output[platform::PAGE_PATH_BUFFER];
+    const char* page = page_path(options, output);
+    if (page == output && !usual_favorites_page(output)) return 1;
+    if (!write_favorites_page(page, resolved[0] != '\0' ? resolved : favorites)) return 1;
+    if ((open_after || options.open) && page != nullptr) platform::shell_open(page);
     return 0;
 }

@@ -2,7 +2,8 @@
 // stand for the command-line tail that follows the program name on Windows,
 // and they are its parts as they are, for several files at once.
 // --help, -h and --version print usage or version on standard output instead
-// and write no page; any other argument that begins with "-" is refused
+// and write no page; -o/--output and --open say where the page goes and
+// whether it is opened; any other argument that begins with "-" is refused
 // (exit 2) before anything is written.
 #include <cerrno>
 #include <cstdio>
@@ -15,7 +16,7 @@
 namespace {
 
 const char USAGE[] =
-    "Usage: kobu [FOLDER | FILE...]\n"
+    "Usage: kobu [OPTION]... [FOLDER | FILE...]\n"
     "Writes one HTML page of links, in Shift_JIS with CR LF line ends.\n"
     "\n"
     "  kobu          list the Internet shortcuts (*.url) of the Favorites folder,\n"
@@ -24,20 +25,20 @@ const char USAGE[] =
     "  kobu FILE...  list the http:// and https:// addresses of each text FILE\n"
     "                in FILE.html beside it\n"
     "\n"
-    "The arguments joined by single spaces are one path first; when that names\n"
-    "nothing and each argument names a file, each file gets its page.  The\n"
-    "Favorites and Desktop folders are XDG_FAVORITES_DIR and XDG_DESKTOP_DIR in\n"
-    "$XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config); with no Desktop folder\n"
-    "the page goes to ~/Desktop, or to ~ when there is none.  kobu.txt beside the\n"
-    "program, else $XDG_CONFIG_HOME/kobu/kobu.txt, can name another page\n"
-    "([kobu] html=PATH).  KOBU_OPEN=1 opens the favorites page with xdg-open.\n"
-    "Exit status: 0 when the page was written completely; 1 when it could not be,\n"
-    "with the reason on standard error; 2 for an unknown option.\n"
+    "The arguments joined by spaces are one path first, else each is a FILE; one\n"
+    "that names nothing is an error (the others still get their pages).  The\n"
+    "folders are XDG_FAVORITES_DIR and XDG_DESKTOP_DIR of user-dirs.dirs (else\n"
+    "~/Desktop, or ~); kobu.txt beside the program or in $XDG_CONFIG_HOME/kobu\n"
+    "can name another page ([kobu] html=PATH).  Exit status: 0 when every page\n"
+    "was written whole; 1 when one was not (the reason on standard error); 2 for\n"
+    "a wrong command line.\n"
     "\n"
-    "  -h, --help     print this help and exit\n"
-    "      --version  print the version and exit\n"
-    "      --         end of options (or write ./-name for a file named -name)\n"
-    "\n"
+    "  -o, --output=PATH  write the page to PATH instead (-: standard output)\n"
+    "      --open         open each page written with xdg-open (or KOBU_OPEN=1,\n"
+    "                     the favorites page only)\n"
+    "  -h, --help         print this help and exit\n"
+    "      --version      print the version and exit\n"
+    "      --             end of options (or write ./-name for a file named -name)\n"
     "Full documentation: man kobu\n";
 
 const char VERSION[] = "kobu " KOBU_VERSION_TEXT "\n" KOBU_COPYRIGHT "\nLicense: MIT\n";
@@ -51,13 +52,23 @@ int print(const char* text) {
     return 1;
 }
 
+// Refuses the command line: one line on standard error, exit status 2.
+int usage_error(const char* what, const char* why) {
+    std::fprintf(stderr, "kobu: %s: %s (see kobu --help)\n", what, why);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Options first: any argument that begins with "-", up to a "--" that
-    // ends them; every other argument is a path.
+    // ends them; every other argument is a path.  -o takes the next
+    // argument (or the rest of its own, -oPATH), --output its "=PATH" or
+    // the next argument, as getopt_long would.
     int paths = 1;
     bool options = true;
+    RunOptions run;
+    const char* output = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (options && arg == "--") {
@@ -65,10 +76,24 @@ int main(int argc, char** argv) {
         } else if (options && starts_with(arg, "-")) {
             if (arg == "--help" || arg == "-h") return print(USAGE);
             if (arg == "--version") return print(VERSION);
-            std::fprintf(stderr, "kobu: %s: unknown option (a file so named is ./%s; see kobu --help)\n", argv[i],
-                         argv[i]);
-            return 2;
+            if (arg == "--open") {
+                run.open = true;
+            } else if (arg == "-o" || arg == "--output") {
+                if (i + 1 == argc) return usage_error(argv[i], "needs a PATH");
+                output = argv[++i];
+            } else if (starts_with(arg, "--output=")) {
+                output = argv[i] + 9;
+            } else if (starts_with(arg, "-o")) {
+                output = argv[i] + 2;
+            } else {
+                std::fprintf(stderr, "kobu: %s: unknown option (a file so named is ./%s; see kobu --help)\n",
+                             argv[i], argv[i]);
+                return 2;
+            }
+            if (output != nullptr && output[0] == '\0') return usage_error(argv[i], "needs a PATH");
         } else {
+            // A folder given with trailing slashes, as shells complete it, is that folder.
+            for (std::size_t n = std::strlen(argv[i]); n > 1 && argv[i][n - 1] == '/'; --n) argv[i][n - 1] = '\0';
             argv[paths++] = argv[i];
         }
     }
@@ -84,5 +109,11 @@ int main(int argc, char** argv) {
     tail[used] = '\0';
     // Each argument is a part as it is: no quotes or backslashes to undo.
     Arguments parts(argv + 1, static_cast<std::size_t>(paths - 1));
-    return app_run(tail, parts);
+    if (output != nullptr && std::strcmp(output, "-") == 0) {
+        if (run.open) return usage_error("--open", "a page on standard output cannot be opened");
+        run.standard_output = true;
+    } else {
+        run.output = output;
+    }
+    return app_run(tail, parts, run);
 }

@@ -9,20 +9,28 @@
 namespace {
 
 using platform::win32::Faithful;
-using platform::win32::WIDE_PATH;
+
+// The most UTF-16 units a command line holds, its NUL included.
+constexpr int COMMAND_LINE = 32768;
 
 // Several parts of a Unicode tail (dropped files), each through a path that
 // reaches it, its short form where the code page cannot hold its name,
 // quoted again into `out` as an ANSI tail that splits into the same parts:
-// a backslash before a closing quote is doubled.  False when a part has no
-// such path, or they do not fit.
+// a backslash before a closing quote is doubled.  A part that names nothing
+// and has no ANSI path of its own (its name beyond the code page, or too
+// long) becomes an empty part, which names nothing either, never a
+// look-alike.  False when a part names an entry that no path reaches, or
+// the parts do not fit.
 bool faithful_parts(const wchar_t* wide, char* out, std::size_t cap) {
     std::size_t n = 0;
-    wchar_t part[WIDE_PATH];
+    static wchar_t part[COMMAND_LINE];
     bool whole = true;
-    for (const wchar_t* at = wide; (at = next_argument(at, part, WIDE_PATH, whole)) != nullptr;) {
+    for (const wchar_t* at = wide; (at = next_argument(at, part, COMMAND_LINE, whole)) != nullptr;) {
         char path[PATH_BUFFER];
-        if (!whole || platform::win32::faithful_path(part, path, sizeof path) != Faithful::yes) return false;
+        if (platform::win32::faithful_path(part, path, sizeof path) != Faithful::yes) {
+            if (GetFileAttributesW(part) != INVALID_FILE_ATTRIBUTES) return false;
+            path[0] = '\0';
+        }
         std::size_t backslashes = 0;  // the backslashes that end the path, not trail bytes
         for (const char* p = path; *p != '\0'; ++p) {
             if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1] != '\0') {
@@ -48,12 +56,14 @@ bool faithful_parts(const wchar_t* wide, char* out, std::size_t cap) {
 // command line lost characters the code page cannot hold (a dropped
 // "Café.txt" arrives as "Cafe.txt", another file's name) or is too long for
 // a path; then the path the Unicode command line names, in its short form,
-// or, for several dropped files, each of them so.  False when there is no
-// such path: the run then writes nothing rather than a look-alike's page.
+// or, for several dropped files, each of them so.  A tail that names
+// nothing stays one that names nothing, whatever its length.  False when
+// an entry is named that no path reaches: the run then writes nothing
+// rather than a look-alike's page.
 bool faithful_tail(const char*& tail, char* buffer, std::size_t cap) {
     const wchar_t* wide_line = GetCommandLineW();
-    static wchar_t back[32768];
-    if (MultiByteToWideChar(CP_ACP, 0, GetCommandLineA(), -1, back, 32768) != 0) {
+    static wchar_t back[COMMAND_LINE];
+    if (MultiByteToWideChar(CP_ACP, 0, GetCommandLineA(), -1, back, COMMAND_LINE) != 0) {
         const wchar_t* a = back;
         const wchar_t* b = wide_line;
         while (*a != L'\0' && *a == *b) ++a, ++b;
@@ -62,20 +72,18 @@ bool faithful_tail(const char*& tail, char* buffer, std::size_t cap) {
     const wchar_t* wide = command_tail(wide_line);
     // One pair of quotes around the whole tail, as the shell passes a path
     // with a space, goes: the path inside them.
+    static wchar_t path[COMMAND_LINE];
     const int n = lstrlenW(wide);
-    if (n < static_cast<int>(WIDE_PATH)) {
-        wchar_t path[WIDE_PATH];
-        const bool quoted = n >= 2 && wide[0] == L'"' && wide[n - 1] == L'"';
-        lstrcpynW(path, quoted ? wide + 1 : wide, quoted ? n - 1 : n + 1);
-        if (path[0] == L'\0') return true;
-        if (platform::win32::faithful_path(path, buffer, PATH_BUFFER) == Faithful::yes) {
-            tail = buffer;
-            return true;
-        }
-        // A file or folder that is there, but that no path of the program's
-        // reaches: never taken for its parts, or for the Favorites.
-        if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) return false;
+    const bool quoted = n >= 2 && wide[0] == L'"' && wide[n - 1] == L'"';
+    lstrcpynW(path, quoted ? wide + 1 : wide, quoted ? n - 1 : n + 1);
+    if (path[0] == L'\0') return true;
+    if (platform::win32::faithful_path(path, buffer, PATH_BUFFER) == Faithful::yes) {
+        tail = buffer;
+        return true;
     }
+    // A file or folder that is there, but that no path of the program's
+    // reaches: never taken for its parts, or for the Favorites.
+    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) return false;
     if (!faithful_parts(wide, buffer, cap)) return false;
     tail = buffer;
     return true;

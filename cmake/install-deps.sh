@@ -4,33 +4,29 @@
 #   install-deps.sh native   what the native program needs (make demo)
 #   install-deps.sh win32    what the Windows program and its archive need (make dist)
 #   install-deps.sh          everything: tests, Windows build, Wine, fuzzing, benchmarks
-# Wine comes the way wine-route.sh chooses: 32-bit Wine (the i386
-# architecture, wine32) where this machine runs 32-bit programs, else 64-bit
-# Wine and the x86_64 compiler for the 64-bit test build.
+# Wine comes the way wine-route.sh chooses (KOBU_WINE_ROUTE, as the Makefile
+# hands it on): 32-bit Wine, which wine-route.sh has installed already, or
+# 64-bit Wine and the x86_64 compiler for the 64-bit test build.
+# An install that cannot be done ends the run with one line naming the
+# package and the cause.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/apt.sh"
 
 packages=(cmake make g++ python3 time)
 route=
 if [ "${1:-all}" = win32 ]; then
   packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
 elif [ "${1:-all}" != native ]; then
-  route=$("$(dirname "$0")/wine-route.sh")
+  route=${KOBU_WINE_ROUTE:-$("$here/wine-route.sh")}
   packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
              g++-mingw-w64-i686 binutils-mingw-w64-i686 locales icoutils ripgrep
-             chromium fonts-ipafont-gothic groff-base git)
+             chromium fonts-ipafont-gothic groff-base git acl)
   if [ "$route" = win32 ]; then
     packages+=(wine wine32:i386)
   else
     packages+=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
   fi
-fi
-
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-
-if [ "$route" = win32 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  echo "adding the i386 architecture to dpkg (dpkg --add-architecture i386), for 32-bit Wine"
-  as_root dpkg --add-architecture i386
-  need_update=1
 fi
 
 missing=()
@@ -39,10 +35,11 @@ for p in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "installing: ${missing[*]}"
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-elif [ -n "${need_update:-}" ]; then
-  as_root apt-get update -qq
+  apt_update || true
+  if ! apt_install "${missing[@]}"; then
+    echo "install-deps.sh: cannot install $apt_install_error" >&2
+    exit 1
+  fi
 fi
 
 # The Japanese locale gives Wine code page 932.

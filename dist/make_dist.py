@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the Windows release: kobu-VERSION-win32.zip holding kobu.exe,
-readme.txt and kobu.txt.sample, and SHA256SUMS beside it.
+"""Writes the Windows release: kobu-VERSION-win32.zip holding one folder
+kobu-VERSION/ with kobu.exe, readme.txt and kobu.txt.sample in it (so that
+"extract here" makes one folder, not three loose files), and SHA256SUMS
+beside it.
 
   make_dist.py --exe build/win32/kobu.exe --version 1.0 --epoch=1796775571 --out build/dist
 
@@ -58,12 +60,17 @@ def zip_time(epoch):
     return max(ZIP_EPOCH, (t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec // 2 * 2))
 
 
-def archive(entries, epoch):
-    """The zip bytes of (name, data) entries, in the given order."""
+def archive(folder, entries, epoch):
+    """The zip bytes of the folder `folder` holding the (name, data) entries,
+    in the given order."""
     buffer = io.BytesIO()
     with zipfile.ZipFile(buffer, 'w') as z:
+        info = zipfile.ZipInfo(folder + '/', date_time=zip_time(epoch))
+        info.create_system = 0
+        info.external_attr = 0x10       # the directory attribute
+        z.writestr(info, b'')
         for name, data in entries:
-            info = zipfile.ZipInfo(name, date_time=zip_time(epoch))
+            info = zipfile.ZipInfo(f'{folder}/{name}', date_time=zip_time(epoch))
             info.compress_type = zipfile.ZIP_DEFLATED
             info.create_system = 0      # MS-DOS: what Windows' own zip folders write
             info.external_attr = 0x20   # the archive attribute only
@@ -95,7 +102,7 @@ def main():
     except ValueError as e:
         print(f'make_dist: {e}', file=sys.stderr)
         return 1
-    data = archive(entries, args.epoch)
+    data = archive(f'kobu-{args.version}', entries, args.epoch)
 
     os.makedirs(args.out, exist_ok=True)
     name = f'kobu-{args.version}-win32.zip'

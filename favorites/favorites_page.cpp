@@ -125,16 +125,13 @@ void write_shortcut_pass(OutputStream& out, std::string_view folder, const char*
         // The title is the name as the user sees it, without ".url".
         const std::string_view shown = entry.shown;
         const Outside title =
-            outside(is_shortcut_name(shown) ? head(shown, shown.size() - 4) : shown, entry.shown_unicode);
+            shown_text(is_shortcut_name(shown) ? head(shown, shown.size() - 4) : shown, entry.shown_unicode);
         char address[LINE_BUFFER];
         address[0] = '\0';  // an entry that cannot be reached keeps an empty address
         if (reach == Reach::reached)
             copy_text_cut(address, sizeof address, read_shortcut(platform::open_found_file(search, entry, joined)));
-        // An address holds no line feed (it ends a read); a title, a POSIX
-        // file name, may.
-        if (title.text.find('\n') == std::string_view::npos)
-            out.put_line({"<li><a href=\"", outside(address), "\">", title, "</a></li>"});
-        else out.put({"<li><a href=\"", outside(address), "\">", title, "</a></li>\n"});
+        // An address holds no line feed (it ends a read), nor does a shown title.
+        out.put_line({"<li><a href=\"", outside(address), "\">", title, "</a></li>"});
     });
     if (listed) out.put("</ul>\n");
 }
@@ -146,7 +143,7 @@ void write_subfolder_pass(OutputStream& out, std::string_view folder, const char
         char joined[PATH_BUFFER];
         const Reach reach = reach_entry(joined, folder, entry);
         if (reach == Reach::too_long) return;  // cannot be named: left out
-        out.put({"<div class=\"dir\"><span class=\"dir\">", outside(entry.shown, entry.shown_unicode), "</span>\n"});
+        out.put({"<div class=\"dir\"><span class=\"dir\">", shown_text(entry.shown, entry.shown_unicode), "</span>\n"});
         // A folder that cannot be reached keeps an empty section, never another folder's.
         if (reach == Reach::reached) write_tree(out, joined, (entry.attributes & platform::ATTRIBUTE_LINK) != 0);
         else out.put("</div>\n");
@@ -258,17 +255,19 @@ void scan_shortcut_lines(LineReader& reader, char* url, std::size_t cap) {
             in_unicode_section = same_ignoring_case(section, UNICODE_SECTION);
             continue;
         }
-        if (!starts_with(line, "URL=")) continue;
+        // Windows reads the Unicode section's key in any letter case.
+        const bool ansi_key = starts_with(line, "URL=");
+        if (!ansi_key && !(in_unicode_section && same_ignoring_case(head(line, 4), "URL="))) continue;
         std::string_view value = from(line, 4);
         if (!value.empty() && value.back() == '\n') value.remove_suffix(1);
         // The Unicode section's address wins; otherwise the first "URL=" line's.
         if (in_unicode_section && unicode_address(value, url, cap)) return;
         in_unicode_section = false;
-        if (have_url) continue;
+        if (have_url || !ansi_key) continue;
         have_url = true;
-        // Text read from UTF-16 is Unicode: its address goes as a browser sends it.
-        if (reader.encoding() == TextEncoding::utf16le || reader.encoding() == TextEncoding::utf16be)
-            copy_as_address(url, cap, value);
+        // Text read from UTF-16, or UTF-8 text, is Unicode: its address goes
+        // as a browser sends it.
+        if (reader.encoding() != TextEncoding::bytes || is_unicode_text(value)) copy_as_address(url, cap, value);
         else copy_text_cut(url, cap, value);
     }
 }

@@ -16,9 +16,10 @@ int write_folder_tree(OutputStream& out, const char* folder);
 
 // The address of the shortcut file at `path`: the rest of its first line
 // that begins with "URL=", or an empty text; but the UTF-7 address of its
-// "[InternetShortcut.W]" section, where it has one, and with any character
-// beyond ASCII percent-encoded as UTF-8, as is that of a UTF-16 file.  The
-// result is a static buffer that the next call overwrites.
+// "[InternetShortcut.W]" section (its key in any letter case), where it has
+// one, with any character beyond ASCII percent-encoded as UTF-8, as is that
+// of a UTF-16 or UTF-8 file and a value in well-formed UTF-8.  The result is
+// a static buffer that the next call overwrites.
 const char* read_shortcut_url(const char* path);
 
 // The same for a shortcut file already open for reading, which it closes.

@@ -255,7 +255,7 @@ void write_links_page(OutputStream& out, LineReader& reader, const char* input_p
 int extract_links(const char* input_path, const char* output_path) {
     char input[PATH_BUFFER];
     char output[platform::PAGE_PATH_BUFFER];
-    if (!copy_text(input, text_of(input_path)) || !copy_text(output, text_of(output_path))) return 1;
+    if (!copy_text(input, text_of(input_path)) || (output_path && !copy_text(output, text_of(output_path)))) return 1;
     platform::FileHandle in = platform::open_for_reading(input);
     if (in == platform::NO_FILE) {
         platform::report(input,
@@ -264,7 +264,7 @@ int extract_links(const char* input_path, const char* output_path) {
     }
     PageFile page;
     bool written = false;
-    if (page.begin(output)) {
+    if (output_path ? page.begin(output) : page.begin_standard_output()) {
         // No further than the input reached when it was opened: a file that
         // someone keeps writing to is a snapshot, not a page without end.
         static char storage[1 << 17];

@@ -33,7 +33,8 @@ void write_line_links(OutputStream& out, std::string_view line, ReadForm form = 
 // Writes the whole links page for the reads of `reader`, headed by `input_path`.
 void write_links_page(OutputStream& out, LineReader& reader, const char* input_path);
 
-// Scans `input_path` and writes its links page to `output_path`.  0 when the
+// Scans `input_path` and writes its links page to `output_path` (null:
+// to standard output, as it comes).  0 when the
 // page was written completely; 1 when the input could not be opened or read,
 // or the page could not be written: then any old page stays as it was.  The
 // page never replaces the input itself (or a file linked to it).

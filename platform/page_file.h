@@ -1,14 +1,12 @@
-// A page written under a temporary name beside its final place, and moved
-// over the old page only once every byte of it is on the disk: a run that
-// fails, or is stopped, leaves the old page as it was.
+// A page written beside its final place and put there only once every byte
+// of it is on the disk: a run that fails, or is stopped, leaves the old page
+// as it was.  The place is taken once, when the page begins; the page is
+// put in place only while its name still holds what it held then.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/streams.h"
-
-// Room for a page path and the temporary name's suffix.
-inline constexpr std::size_t TEMPORARY_PATH_BUFFER = platform::PAGE_PATH_BUFFER + 32;
 
 // How much of a page is written before it is pushed to the disk, so that
 // the sync at the end has little left to wait for.
@@ -24,27 +22,29 @@ public:
     // Starts the page that is to replace `path`.  False, with nothing
     // created, when `path` names a folder, a device or a pipe, a file this
     // process may not replace, the program itself or a file the run has
-    // read (links and hard links count), or when that cannot be told.
+    // read (links and hard links count), when that cannot be told, or when
+    // its place is refused (platform::take_page_place).
     bool begin(const char* path);
+    // Starts the page on standard output instead: written as it comes, with
+    // no file created or replaced anywhere.
+    bool begin_standard_output();
 
     OutputStream& out() { return out_; }
 
     // Finishes the page: true when it replaced the old one with every byte.
     // Otherwise (a write failed, the run ran out of descriptors or memory, a
-    // file read meanwhile was the old page) the temporary file is removed
-    // and the old page stays.
+    // file read meanwhile was the old page, the page's name came to hold
+    // another file) the new file is removed and the old page stays.
     bool commit();
 
 private:
     static bool sink(void* context, const char* data, std::size_t size);
-    bool create_temporary();
     void abandon();
 
     OutputStream out_;
-    platform::FileHandle file_ = platform::NO_FILE;
     bool failed_ = false;
+    bool standard_output_ = false;
     std::uint64_t written_ = 0;
     std::uint64_t pushed_ = 0;  // written_ when the disk was last asked to catch up
-    char target_[platform::PAGE_PATH_BUFFER] = "";
-    char temporary_[TEMPORARY_PATH_BUFFER] = "";
+    platform::PagePlace place_;
 };

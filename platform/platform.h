@@ -45,13 +45,18 @@ bool resources_exhausted();
 // non-empty value other than "0").
 bool control_key_down();
 
+// True where one argument that names nothing lists the Favorites folder, as
+// the Windows program always has; false where it is an error, as for any
+// command (POSIX).
+bool missing_argument_lists_favorites();
+
 // ---- Locations and configuration -------------------------------------
 
 // What looking up a shell folder gives.
 enum class Lookup {
     found,
     missing,   // no value, or one too long for the buffer even in its short form
-    unusable,  // a value that names no path the ANSI calls can reach (Windows)
+    unusable,  // a value that names no path the ANSI calls can reach (Windows); no home at all (POSIX)
 };
 
 // Reads the per-user shell folder `name` ("Favorites", "Desktop") into
@@ -59,13 +64,14 @@ enum class Lookup {
 // hold, or one too long for `cap`, is given in its short (8.3) form.
 Lookup read_shell_folder(const char* name, char* out, std::size_t cap);
 
-// The Windows directory, without trailing separator (POSIX: $HOME).
+// The Windows directory, without trailing separator (POSIX: the home folder).
 bool windows_directory(char* out, std::size_t cap);
 
 // The user's home folder, where a page goes that has no Desktop folder to
-// go to (POSIX: $HOME).  Windows keeps no such place for a program: false,
-// and such a page goes beside the program.
-bool home_folder(char* out, std::size_t cap);
+// go to (POSIX: $HOME, else the password database's, as shells take it;
+// unusable when neither names one).  Windows keeps no such place for a
+// program: missing, and such a page goes beside the program.
+Lookup home_folder(char* out, std::size_t cap);
 
 // Where the user's own copy of the program's configuration file `name`
 // lives, for when there is none beside the program (POSIX:
@@ -73,11 +79,23 @@ bool home_folder(char* out, std::size_t cap);
 // the system keeps no such place (Windows: only beside the program).
 bool user_configuration(const char* name, char* out, std::size_t cap);
 
-// Profile-file lookup: the value of `key` in `section` of `file`, or
-// `fallback` when the file, section or key is absent.  False (and `out`
-// untouched) when the text found does not fit `cap`.
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
-                         std::size_t cap);
+// What turning a configured text into a path gives.
+enum class Conversion {
+    done,
+    not_text,  // no text of that encoding, or none the program can name a file with
+    too_long,  // longer than a path
+};
+
+// A path written in Unicode (UTF-8) as the program's calls take it: on
+// Windows in the code page where it round-trips, else as an extended-length
+// path in UTF-8 (as links_page_path gives, which every call on a page
+// takes); on POSIX the UTF-8 itself.
+Conversion path_from_unicode(const char* utf8, char* out, std::size_t cap);
+
+// A path written in code page 932 as the program's calls take it: on
+// Windows itself (the ANSI code page); on POSIX in UTF-8 under a UTF-8
+// locale, and as its bytes otherwise or where it is no code page 932 text.
+Conversion path_from_code_page(const char* text, char* out, std::size_t cap);
 
 // ---- Files and folders -------------------------------------------------
 
@@ -144,9 +162,12 @@ struct FileIdentity {
 bool file_identity(const char* path, FileIdentity& id);
 // The identity of an open file.
 bool open_file_identity(FileHandle file, FileIdentity& id);
-// The identity of the running program's own file, taken without its path
-// (which may not fit a buffer): POSIX /proc/self/exe, Windows its module.
-bool program_identity(FileIdentity& id);
+// The identities of the running program's own file, taken without its path
+// (which may not fit a buffer): how many were told, 0 when none could be.
+// POSIX: /proc/self/exe and the file the program was started as, which
+// differ when it was started through the dynamic loader (where /proc is
+// hidden, the latter alone); Windows: its module.
+std::size_t program_identities(FileIdentity (&ids)[2]);
 
 // What a path names, through links.
 enum class EntryType { none, file, folder, other };  // other: a device, a pipe, ...
@@ -171,41 +192,93 @@ long read_bytes(FileHandle file, char* buffer, std::size_t size);
 bool write_bytes(FileHandle file, const char* data, std::size_t size);
 // Closes the file; false when the system reports a failure.
 bool close_file(FileHandle file);
+// The process's standard output, for a page written there (POSIX); NO_FILE
+// where there is none (the Windows program writes none).
+FileHandle standard_output();
+
+// Room for the path of a page: longer than other paths where it is an
+// extended-length path in UTF-8 (Windows, links_page_path).
+inline constexpr std::size_t PAGE_PATH_BUFFER = 4 * PATH_BUFFER;
 
 // ---- Replacing a page --------------------------------------------------
 
-// The path a page written to `path` really replaces: through symbolic links
-// on POSIX (the link stays), `path` itself on Windows.  False for a link
-// that another user planted in a sticky folder anyone may write to (such as
-// /tmp), unless its owner is the folder's: the rule the kernel follows for
-// links it resolves itself.
-bool page_target(const char* path, char* out, std::size_t cap);
-// True when the existing file `path` may be replaced by this process: it is
-// writable by it, and writable by someone (a read-only file stays, whoever
-// runs the program).
-bool may_replace(const char* path);
-// Creates `path`, which must not exist yet, for writing, readable and
-// writable by its owner alone.  Until it is replaced over its target or
-// removed, it is removed should the run be stopped by a signal (POSIX;
-// dispositions the caller set to "ignore" stay ignored).
-FileHandle create_new_file(const char* path);
+// Where a page goes, taken once: the folder it goes in, held (POSIX: open,
+// reached through the page's links, each of them checked; Windows: the
+// page's long path), and what stood at the page's name then, pinned without
+// following a link.  Every later step works from it, so that no step meets
+// another file than the one before.
+struct PagePlace {
+    char path[PAGE_PATH_BUFFER] = "";  // the page as messages name it (a last link followed)
+    EntryType old = EntryType::none;   // what stood at the page's name: none for a new page
+    FileIdentity identity = {};        // the old page's
+    bool writable = false;             // the old page may be replaced by this process
+    FileHandle file = NO_FILE;         // the new page while it is written
+    // The system's own.  POSIX: the folder's descriptor, the page's name in
+    // it, the old page held open, its mode, owner and group, and the name
+    // the new page has while it is not yet in place (none while it has no
+    // name).  Windows: the page's and that name's long paths, the old
+    // page's attributes in `mode`.
+    FileHandle folder = NO_FILE;
+    FileHandle pinned = NO_FILE;
+    std::uint32_t mode = 0, owner = 0, group = 0;
+    char name[PAGE_PATH_BUFFER] = "";
+    char temporary[PAGE_PATH_BUFFER + 32] = "";
+};
+
+// Why the place of a page cannot be taken.
+enum class PlaceRefusal {
+    none,
+    system,  // the system's reason (errno): a folder on the way missing, no access
+    links,   // links that go round, or name too long a path
+    shared,  // a link on the way, or the page, that another user has in a shared folder
+};
+
+// Takes the place of the page `path`: through symbolic links on POSIX (the
+// links stay, their target gets the page).  In a sticky folder anyone may
+// write to (such as /tmp), a link on the way or an existing page that is
+// neither this user's nor the folder owner's is refused, whatever the
+// system's own protections say.
+PlaceRefusal take_page_place(const char* path, PagePlace& place);
+// Creates the new page's file (`place.file`), readable and writable by its
+// owner alone: without a name where the system can (POSIX), else under a
+// temporary name beside the page that no other run picks.  Until the page
+// is in place or the place let go, a signal that stops the run leaves no
+// such name behind (POSIX; dispositions the caller set to "ignore" stay
+// ignored).
+bool create_page(PagePlace& place);
 // Starts putting the `length` bytes written at `offset` on the disk without
 // waiting for them, and waits for what an earlier call started: a page
 // pushed out while it is written costs little to sync at the end.
 void write_back(FileHandle file, std::uint64_t offset, std::uint64_t length);
-// Gives the new file, still open, what the page it is to replace (`target`,
-// if it exists) keeps: POSIX its permission bits, owner and group (a file
-// with no page before it gets the mode a new file gets); on Windows the
-// attributes are taken over by replace_file.
-bool adopt_attributes(FileHandle file, const char* target);
+// Gives the new page what the pinned old page kept: POSIX its permission
+// bits but the set-user-ID and set-group-ID ones, its owner and group, its
+// extended attributes and ACLs (false when they cannot be copied); a page
+// that was new gets the mode any new file gets.  On Windows put_page keeps
+// what the old page kept.
+bool adopt_attributes(PagePlace& place);
 // Puts what was written to the file on the disk.
 bool sync_file(FileHandle file);
-// Moves `from` over `to` in one step, replacing `to` if it exists (on
-// Windows keeping its hidden, system and archive attributes).
-bool replace_file(const char* from, const char* to);
-bool remove_file(const char* path);
-// A number that tells this run from any other running at the same time.
-unsigned long process_id();
+// What putting a page in place came to.
+enum class Put {
+    done,
+    failed,   // the system's reason (errno)
+    changed,  // the page's name holds another file than the one pinned, or something where there was nothing
+};
+// Closes the new page's file and puts it at the page's name in one step,
+// only while that name still holds the pinned old page or still nothing;
+// otherwise both stay as they are.  Windows keeps the old page's security,
+// attributes, creation time and streams.
+Put put_page(PagePlace& place);
+// Lets the place go; a new page not put in place is removed.
+void release_page_place(PagePlace& place);
+
+// The temporary name of a page's new file with the random part `random`:
+// "NAME.kobu-RANDOM.tmp" after the page's `name`, or, `beside`, a name that
+// fits wherever the page's own name does: `folder` followed by
+// ".kobu-RANDOM.tmp".  False when it does not fit `cap`.  The same on
+// every system (page_file.cpp).
+bool temporary_name(std::string_view name, std::string_view folder, bool beside, std::uint64_t random, char* out,
+                    std::size_t cap);
 
 // ---- Messages ----------------------------------------------------------
 
@@ -236,10 +309,6 @@ int code_page_char(std::uint32_t code_point, char (&out)[2]);
 // whatever form reached it), when `unicode` comes back set; else its own
 // bytes.  False when that does not fit `cap`.
 bool shown_path(const char* path, char* out, std::size_t cap, bool& unicode);
-
-// Room for the path of a page: longer than other paths where it is an
-// extended-length path in UTF-8 (Windows, links_page_path).
-inline constexpr std::size_t PAGE_PATH_BUFFER = 4 * PATH_BUFFER;
 
 // The path of the links page of the text file `input`: beside it, its long
 // name followed by ".html" (Windows: a long Unicode name the code page cannot

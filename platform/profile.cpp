@@ -61,11 +61,3 @@ bool profile_lookup(LineReader& reader, std::string_view section, std::string_vi
     // stopped right after it.
     return copy_text(out, cap, found ? lookup.value : fallback);
 }
-
-bool profile_file_lookup(const char* path, std::string_view section, std::string_view key, std::string_view fallback,
-                         char* out, std::size_t cap) {
-    bool fits = false;
-    bool read = with_small_file_lines(
-        path, [&](LineReader& reader) { fits = profile_lookup(reader, section, key, fallback, out, cap); });
-    return read ? fits : copy_text(out, cap, fallback);
-}

@@ -32,8 +32,3 @@ inline bool section_line(std::string_view line, std::string_view& name) {
 // untouched, when that does not fit `cap`.
 bool profile_lookup(LineReader& reader, std::string_view section, std::string_view key, std::string_view fallback,
                     char* out, std::size_t cap, bool* found = nullptr);
-
-// The same lookup in the file at `path`; a file that cannot be read, or one
-// larger than SMALL_FILE_LIMIT, gives the fallback.
-bool profile_file_lookup(const char* path, std::string_view section, std::string_view key, std::string_view fallback,
-                         char* out, std::size_t cap);

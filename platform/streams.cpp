@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "sjis/sjis.h"
+
 namespace {
 
 bool write_file_sink(void* context, const char* data, std::size_t size) {
@@ -210,8 +212,32 @@ void OutputStream::put_escaped(std::string_view text) {
 Outside shown_path_of(const char* path) {
     static char shown[platform::SHOWN_PATH_BUFFER];
     bool unicode = false;
-    if (!platform::shown_path(path, shown, sizeof shown, unicode)) return outside(path);
-    return outside(shown, unicode);
+    if (!platform::shown_path(path, shown, sizeof shown, unicode)) return shown_text(path, false);
+    return shown_text(shown, unicode);
+}
+
+namespace {
+
+constexpr std::string_view REPLACEMENT_REFERENCE = "&#65533;";
+
+}  // namespace
+
+void OutputStream::put_shown(std::string_view text) {
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (may_be_control(c)) {
+            put_escaped(slice(text, run, i - run));
+            put_raw(REPLACEMENT_REFERENCE);
+            run = i + 1;
+        } else if (sjis_is_lead_byte(c) && i + 1 < text.size()) {
+            // Its second byte (0x80 included) is no character of its own; a
+            // C0 or DEL byte never is a second byte.
+            const auto next = static_cast<unsigned char>(text[i + 1]);
+            if (next >= 0x20 && next != 0x7F) ++i;
+        }
+    }
+    put_escaped(from(text, run));
 }
 
 void OutputStream::put_unicode(std::string_view text) {
@@ -220,10 +246,11 @@ void OutputStream::put_unicode(std::string_view text) {
     while (p != end) {
         const char* run = p;
         while (p != end && static_cast<unsigned char>(*p) < 0x80) ++p;
-        put_escaped(std::string_view(run, static_cast<std::size_t>(p - run)));
+        put_shown(std::string_view(run, static_cast<std::size_t>(p - run)));
         if (p == end) return;
         std::uint32_t c = utf8_next(p, end);
-        if (c == UTF8_INVALID || c == UTF8_INCOMPLETE) c = REPLACEMENT_CHARACTER;
+        // Beyond ASCII: a C1 control (U+0080 to U+009F) is shown as U+FFFD too.
+        if (c == UTF8_INVALID || c == UTF8_INCOMPLETE || c < 0xA0) c = REPLACEMENT_CHARACTER;
         char bytes[2];
         const int n = platform::code_page_char(c, bytes);
         if (n > 0) {

@@ -169,16 +169,21 @@ bool with_small_file_lines(const char* path, Visit visit) {
 // add markup to a page or cut a link short.  None of & < > " is ever the
 // second byte of a Shift_JIS character, so every other byte goes out as it is.
 //
-// Outside text is bytes in the page's code page, or `unicode`: UTF-8 from a
+// An address goes out as its bytes.  A name or path the page shows is
+// `shown` text: bytes in the page's code page, or `unicode`, UTF-8 from a
 // name or path the system keeps in Unicode.  Each of its characters is shown
 // in the code page where it reads back as the very same character, and as a
 // numeric character reference (&#233;) where it does not, so that no name is
-// shown as a look-alike or a '?'.
+// shown as a look-alike or a '?'; and each control character (C0, DEL, C1)
+// as U+FFFD, &#65533;, so that no name ends a page line or hands the browser
+// a control.
 struct Outside {
     std::string_view text;
     bool unicode = false;
+    bool shown = false;
 };
-inline Outside outside(std::string_view text, bool unicode = false) { return {text, unicode}; }
+inline Outside outside(std::string_view text) { return {text}; }
+inline Outside shown_text(std::string_view text, bool unicode) { return {text, unicode, true}; }
 
 // A path as the page shows it (the long form the system keeps, in Unicode
 // where it can); its own bytes where that cannot be had.  The text lives in
@@ -187,13 +192,19 @@ Outside shown_path_of(const char* path);
 
 // One piece of page text: fixed text of the page format, or outside text.
 struct PagePiece {
-    enum Kind : unsigned char { fixed, bytes, unicode };
-    constexpr PagePiece(std::string_view fixed_text) : text(fixed_text) {}               // NOLINT: converts on purpose
-    constexpr PagePiece(const char* fixed_text) : text(fixed_text) {}                    // NOLINT
-    constexpr PagePiece(Outside o) : text(o.text), kind(o.unicode ? unicode : bytes) {}  // NOLINT
+    enum Kind : unsigned char { fixed, bytes, shown_bytes, unicode };
+    constexpr PagePiece(std::string_view fixed_text) : text(fixed_text) {}  // NOLINT: converts on purpose
+    constexpr PagePiece(const char* fixed_text) : text(fixed_text) {}       // NOLINT
+    constexpr PagePiece(Outside o)                                          // NOLINT
+        : text(o.text), kind(o.unicode ? unicode : o.shown ? shown_bytes : bytes) {}
     std::string_view text;
     Kind kind = fixed;
 };
+
+// True for a byte of Shift_JIS text that may stand for a control character:
+// C0 and DEL (which are never the second byte of a character), and 0x80
+// (U+0080 where it is a character of its own).
+constexpr bool may_be_control(unsigned char c) { return c < 0x20 || c == 0x7F || c == 0x80; }
 
 // The entity that stands for byte `c` in page text, or an empty text.
 constexpr std::string_view html_entity(unsigned char c) {
@@ -248,20 +259,24 @@ public:
     }
     // Writes outside text, escaped, each line feed as CR LF.
     void put_escaped(std::string_view text);
-    // Writes outside text in UTF-8 as the page shows it: each character in
-    // the code page where it reads back the same, else as &#N;, then escaped.
+    // Writes shown text in the code page, escaped, each control as &#65533;.
+    void put_shown(std::string_view text);
+    // Writes shown text in UTF-8: each character in the code page where it
+    // reads back the same, else as &#N;, each control as &#65533;, escaped.
     void put_unicode(std::string_view text);
 
     // Writes the pieces, outside text escaped, then a line end: for pieces
-    // known to hold no line feed of their own.
+    // known to hold no line feed of their own (shown text never writes one).
     void put_line(std::initializer_list<PagePiece> pieces) {
         // Room for the worst case: every outside byte the longest entity.
-        // Unicode text beyond ASCII takes the slow way, character by character.
+        // Unicode text beyond ASCII, and shown text that may hold a control,
+        // take the slow way, character by character.
         std::size_t worst = LINE_END.size();
         bool characters = false;
         for (const PagePiece& p : pieces) {
             worst += p.kind == PagePiece::fixed ? p.text.size() : LONGEST_ENTITY * p.text.size();
-            characters = characters || (p.kind == PagePiece::unicode && holds_high_bytes(p.text));
+            characters = characters || (p.kind == PagePiece::unicode && holds_high_bytes(p.text)) ||
+                         (p.kind >= PagePiece::shown_bytes && holds_control(p.text));
         }
         if (characters || worst > sizeof buf_ - len_) {  // the rare slow way, through the buffer's edge
             for (const PagePiece& p : pieces) p.kind == PagePiece::fixed ? put_raw(p.text) : put_piece(p);
@@ -304,9 +319,16 @@ private:
         return at;
     }
 
+    static bool holds_control(std::string_view text) {
+        for (char c : text)
+            if (may_be_control(static_cast<unsigned char>(c))) return true;
+        return false;
+    }
+
     void put_piece(const PagePiece& p) {
         if (p.kind == PagePiece::fixed) put(p.text);
         else if (p.kind == PagePiece::unicode) put_unicode(p.text);
+        else if (p.kind == PagePiece::shown_bytes) put_shown(p.text);
         else put_escaped(p.text);
     }
 

@@ -8,7 +8,6 @@
 #include "platform/platform.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/wildcard.h"
-#include "platform/profile.h"
 #include "platform/read_guard.h"
 #include "platform/streams.h"
 #include "platform/utf.h"
@@ -297,6 +296,8 @@ using fake::Node;
 
 bool windows() { return current().flavour() == Flavour::windows; }
 
+bool fails(const char* call) { return current().failing.count(call) != 0; }
+
 bool is_folder(const Node* n) { return n != nullptr && n->kind == fake::FOLDER; }
 
 FileHandle add_open(Node* node) {
@@ -358,13 +359,17 @@ bool program_path(char* out, std::size_t cap) {
     return current().program.has_value() && !current().program_path_lost && copy_text(out, cap, *current().program);
 }
 
-bool program_identity(FileIdentity& id) {
-    return current().program.has_value() && file_identity(current().program->c_str(), id);
+std::size_t program_identities(FileIdentity (&ids)[2]) {
+    // A program known but not in the tree is no file of it.
+    if (current().program.has_value() && !file_identity(current().program->c_str(), ids[0])) ids[0] = {0, 0};
+    return current().program.has_value() ? 1 : 0;
 }
 
 bool resources_exhausted() { return false; }
 
 bool control_key_down() { return current().control_down; }
+
+bool missing_argument_lists_favorites() { return windows(); }
 
 Lookup read_shell_folder(const char* name, char* out, std::size_t cap) {
     if (current().unusable_shell_folders.count(name) != 0) return Lookup::unusable;
@@ -376,8 +381,9 @@ bool windows_directory(char* out, std::size_t cap) {
     return !current().windows_directory.empty() && copy_text(out, cap, current().windows_directory);
 }
 
-bool home_folder(char* out, std::size_t cap) {
-    return !windows() && !current().home.empty() && copy_text(out, cap, current().home);
+Lookup home_folder(char* out, std::size_t cap) {
+    if (windows() || current().home.empty()) return windows() ? Lookup::missing : Lookup::unusable;
+    return copy_text(out, cap, current().home) ? Lookup::found : Lookup::missing;
 }
 
 bool user_configuration(const char* name, char* out, std::size_t cap) {
@@ -385,9 +391,13 @@ bool user_configuration(const char* name, char* out, std::size_t cap) {
            concat_text(out, cap, {current().configuration_home, "/kobu/", name});
 }
 
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
-                         std::size_t cap) {
-    return profile_file_lookup(file, section, key, fallback, out, cap);
+// Windows too: the UTF-8 stands in for what the code page or an extended-length path makes of it.
+Conversion path_from_unicode(const char* utf8, char* out, std::size_t cap) {
+    return posix_path_from_unicode(utf8, out, cap);
+}
+
+Conversion path_from_code_page(const char* text, char* out, std::size_t cap) {
+    return posix_path_from_code_page(text, !windows() && current().utf8_locale, out, cap);
 }
 
 std::uint32_t file_attributes(const char* path) {
@@ -540,13 +550,15 @@ bool write_bytes(FileHandle file, const char* data, std::size_t size) {
     return n == size;
 }
 
+FileHandle standard_output() { return NO_FILE; }
+
 bool close_file(FileHandle file) {
     if (open_of(file) == nullptr) return false;
     current().open_table()[static_cast<std::size_t>(file)].reset();
     return true;
 }
 
-bool page_target(const char* path, char* out, std::size_t cap) {
+PlaceRefusal take_page_place(const char* path, PagePlace& place) {
     // POSIX: through links of the last component, the link staying.
     std::string at = path;
     for (int hops = 0; !windows() && hops < 40; ++hops) {
@@ -554,59 +566,68 @@ bool page_target(const char* path, char* out, std::size_t cap) {
         if (n == nullptr || n->kind != fake::LINK) break;
         at = n->data;
     }
-    return copy_text(out, cap, at);
+    if (fails("take_page_place") || !copy_text(place.path, at) || !copy_text(place.name, at))
+        return PlaceRefusal::system;
+    const Node* n = current().find(at, true);
+    if (n == nullptr) return PlaceRefusal::none;
+    if (!n->identity) return PlaceRefusal::system;
+    place.old = n->kind == fake::FILE ? EntryType::file : is_folder(n) ? EntryType::folder : EntryType::other;
+    place.identity = {1, n->id};
+    place.writable = !n->read_only;
+    place.mode = n->mode;
+    return PlaceRefusal::none;
 }
 
-bool may_replace(const char* path) {
-    const Node* n = current().find(path, true);
-    return n != nullptr && !n->read_only;
-}
-
-FileHandle create_new_file(const char* path) {
+bool create_page(PagePlace& place) {
+    const char* last = find_last_separator(place.name);
+    const std::string_view folder(place.name, last != nullptr ? static_cast<std::size_t>(last - place.name) + 1 : 0);
     std::string name;
-    Node* parent = current().parent_for_new(path, name);
-    if (parent == nullptr || current().find(path, false) != nullptr || current().refuse_new_files) return NO_FILE;
-    Node* made = current().add_child(parent, name, fake::FILE);
-    made->mode = 0600;
-    return add_open(made);
+    Node* parent = current().parent_for_new(place.name, name);
+    for (std::uint64_t random = 4242; parent != nullptr && !fails("create_page") && random < 4252; ++random) {
+        if (!temporary_name(place.name, folder, false, random, place.temporary, sizeof place.temporary)) break;
+        if (current().find(place.temporary, false) != nullptr) continue;  // another run's
+        Node* made = current().add_child(parent, std::string(from(place.temporary, folder.size())), fake::FILE);
+        made->mode = 0600;
+        place.file = add_open(made);
+        return true;
+    }
+    place.temporary[0] = '\0';
+    return false;
 }
 
 void write_back(FileHandle, std::uint64_t, std::uint64_t) {}
 
-bool adopt_attributes(FileHandle file, const char* target) {
-    fake::System::Open* o = open_of(file);
-    if (o == nullptr) return false;
-    const Node* old = current().find(target, true);
-    o->node->mode = old != nullptr ? old->mode : 0644;  // as under the usual umask 022
+bool adopt_attributes(PagePlace& place) {
+    fake::System::Open* o = open_of(place.file);
+    if (o == nullptr || fails("adopt_attributes")) return false;
+    o->node->mode = place.old == EntryType::none ? 0644 : place.mode & 01777;  // as under the usual umask 022
     return true;
 }
 
-bool sync_file(FileHandle file) { return open_of(file) != nullptr; }
+bool sync_file(FileHandle file) { return open_of(file) != nullptr && !fails("sync_file"); }
 
-bool replace_file(const char* from, const char* to) {
-    // The entry named `to` itself is replaced, a link included (the way a
-    // rename treats one).
-    Node* source = current().find(from, false);
-    Node* target = current().find(to, false);
+Put put_page(PagePlace& place) {
+    const bool closed = close_file(place.file);
+    place.file = NO_FILE;
+    Node* source = current().find(place.temporary, false);
+    Node* target = current().find(place.name, false);
     std::string name;
-    Node* parent = current().parent_for_new(to, name);
-    if (source == nullptr || parent == nullptr || current().refuse_replace) return false;
-    if (target != nullptr) {
-        if ((target->kind != fake::FILE && target->kind != fake::LINK) || target->read_only) return false;
-        current().detach(target);
-    }
+    Node* parent = current().parent_for_new(place.name, name);
+    if (!closed || source == nullptr || parent == nullptr || fails("put_page")) return Put::failed;
+    if (target == nullptr ? place.old != EntryType::none : target->id != place.identity.index) return Put::changed;
+    if (target != nullptr) current().detach(target);
     current().move(source, parent, name);
-    return true;
+    place.temporary[0] = '\0';
+    return Put::done;
 }
 
-bool remove_file(const char* path) {
-    Node* n = current().find(path, false);
-    if (n == nullptr || n->kind == fake::FOLDER) return false;
-    current().detach(n);
-    return true;
+void release_page_place(PagePlace& place) {
+    if (place.file != NO_FILE) close_file(place.file);
+    place.file = NO_FILE;
+    Node* left = place.temporary[0] != '\0' ? current().find(place.temporary, false) : nullptr;
+    if (left != nullptr) current().detach(left);
+    place.temporary[0] = '\0';
 }
-
-unsigned long process_id() { return 4242; }
 
 void report(const char* path, const char* cause) {
     current().messages.push_back(std::string(path) + ": " + (cause != nullptr ? cause : "(system)"));

@@ -13,7 +13,7 @@
 //
 // Faults can be injected: a read error after some bytes of a file, a disk
 // that fills up, files that cannot be replaced, files whose identity cannot
-// be taken.  Paths given to the set-up
+// be taken, any call of the page's place.  Paths given to the set-up
 // calls are absolute, in the flavour's own syntax; missing folders are made
 // on the way.
 #pragma once
@@ -73,9 +73,10 @@ public:
     // POSIX permission bits of a file (0644 when made).
     void mode(std::string_view path, unsigned bits);
     unsigned mode_of(std::string_view path) const;
-    bool refuse_new_files = false;  // no file can be created (a folder without write access)
-    bool refuse_replace = false;    // moving one file over another fails
-    std::uint64_t bytes_read = 0;   // by every read so far
+    // The platform calls that fail, by name ("create_page": a folder without
+    // write access, "put_page": the move over the old page, ...).
+    std::set<std::string> failing;
+    std::uint64_t bytes_read = 0;  // by every read so far
 
     bool exists(std::string_view path) const;
     // The contents of a file (empty when there is none).
@@ -89,7 +90,7 @@ public:
     std::optional<std::string> program;  // the program's own path; none: unknown
     bool program_path_lost = false;      // the program is known, but its path fits no buffer
     std::string windows_directory;       // empty: unknown
-    std::string home;                    // POSIX: the home folder; empty: none
+    std::string home;                    // POSIX: the home folder; empty: none at all
     std::string configuration_home;      // POSIX: the user's configuration folder; empty: none
     std::string current_folder;          // relative paths start here
     bool control_down = false;

@@ -82,3 +82,19 @@ bool posix_links_page_path(const char* input, char* out, std::size_t cap) {
     char page[PATH_BUFFER];
     return concat_text(page, {input, ".html"}) && copy_text(out, cap, text_of(page));
 }
+
+platform::Conversion posix_path_from_unicode(const char* utf8, char* out, std::size_t cap) {
+    char path[PATH_BUFFER];
+    if (!copy_text(path, text_of(utf8))) return platform::Conversion::too_long;
+    return copy_text(out, cap, text_of(path)) ? platform::Conversion::done : platform::Conversion::too_long;
+}
+
+platform::Conversion posix_path_from_code_page(const char* text, bool utf8_locale, char* out, std::size_t cap) {
+    static const iconv_t from_cp932 = iconv_open("UTF-8", "CP932");
+    char utf8[3 * PATH_BUFFER];  // a byte of code page 932 takes at most 3 in UTF-8
+    const std::size_t length = std::strlen(text);
+    const std::size_t n =
+        utf8_locale && length < PATH_BUFFER ? convert(from_cp932, text, length, utf8, sizeof utf8 - 1) : 0;
+    if (n > 0) utf8[n] = '\0';
+    return posix_path_from_unicode(n > 0 ? utf8 : text, out, cap);
+}

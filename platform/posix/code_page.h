@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/platform.h"
+
 // The bytes of `code_point` in code page 932 (1 or 2), or 0 when it has
 // none that reads back as the very same character.
 int cp932_char(std::uint32_t code_point, char (&out)[2]);
@@ -26,3 +28,11 @@ bool posix_shown_path(const char* path, bool utf8_locale, char* out, std::size_t
 // The links page beside `input`, within a path buffer as every path the
 // program holds.
 bool posix_links_page_path(const char* input, char* out, std::size_t cap);
+
+// A path written in UTF-8, as the POSIX calls take it: itself.
+platform::Conversion posix_path_from_unicode(const char* utf8, char* out, std::size_t cap);
+
+// A path written in code page 932, as the POSIX calls take it: in UTF-8
+// under a UTF-8 locale, and as its bytes otherwise or where it is no code
+// page 932 text (a name is bytes, whatever they are).
+platform::Conversion posix_path_from_code_page(const char* text, bool utf8_locale, char* out, std::size_t cap);

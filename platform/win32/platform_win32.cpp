@@ -7,10 +7,11 @@
 #include <shellapi.h>
 
 #include "platform/platform.h"
-#include "platform/profile.h"
 #include "platform/read_guard.h"
-#include "platform/utf.h"
 #include "platform/win32/unicode.h"
+
+// RtlGenRandom, as advapi32 exports it.
+extern "C" BOOLEAN WINAPI SystemFunction036(PVOID buffer, ULONG length);
 
 namespace platform {
 
@@ -96,6 +97,16 @@ bool wide_text(const char* path, wchar_t* out, int cap) {
     return MultiByteToWideChar(is_extended(path) ? CP_UTF8 : CP_ACP, MB_ERR_INVALID_CHARS, path, -1, out, cap) != 0;
 }
 
+// The Unicode path `wide` as a full extended-length path in UTF-8, as a
+// page path may be given.
+bool extended_utf8(const wchar_t* wide, char* out, std::size_t cap) {
+    wchar_t full[WIDE_PATH];
+    wchar_t extended[WIDE_PATH];
+    const DWORD n = GetFullPathNameW(wide, WIDE_PATH, full, nullptr);
+    return n != 0 && n < WIDE_PATH && extended_path(full, extended, WIDE_PATH) &&
+           WideCharToMultiByte(CP_UTF8, 0, extended, -1, out, static_cast<int>(cap), nullptr, nullptr) != 0;
+}
+
 // `path` as a full extended-length path, for the Unicode calls, which then
 // take it at any length.
 bool wide_path(const char* path, wchar_t (&out)[WIDE_PATH]) {
@@ -108,6 +119,19 @@ bool wide_path(const char* path, wchar_t (&out)[WIDE_PATH]) {
     wchar_t full[WIDE_PATH];
     const DWORD n = GetFullPathNameW(given, WIDE_PATH, full, nullptr);
     return n != 0 && n < WIDE_PATH && extended_path(full, out, WIDE_PATH);
+}
+
+// The identity of the entry `path` names, or false.
+bool identity_at(const wchar_t* path, FileIdentity& id) {
+    HANDLE h = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        note_failure();
+        return false;
+    }
+    const bool ok = identity_of(h, id);
+    CloseHandle(h);
+    return ok;
 }
 
 }  // namespace
@@ -143,23 +167,25 @@ bool program_path(char* out, std::size_t cap) {
     return n != 0 && n < WIDE_PATH && win32::faithful_path(path, out, cap) == Faithful::yes;
 }
 
-bool program_identity(FileIdentity& id) {
+std::size_t program_identities(FileIdentity (&ids)[2]) {
     // The module's own path, however long: no ANSI form of it is needed.
     static wchar_t path[32768];
     static wchar_t extended[32768 + 8];
     const DWORD n = GetModuleFileNameW(nullptr, path, 32768);
-    if (n == 0 || n >= 32768 || !extended_path(path, extended, sizeof extended / sizeof extended[0])) return false;
+    if (n == 0 || n >= 32768 || !extended_path(path, extended, sizeof extended / sizeof extended[0])) return 0;
     HANDLE h = CreateFileW(extended, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    const bool ok = identity_of(h, id);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    const bool ok = identity_of(h, ids[0]);
     CloseHandle(h);
-    return ok;
+    return ok ? 1 : 0;
 }
 
 bool resources_exhausted() { return exhausted; }
 
 bool control_key_down() { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
+
+bool missing_argument_lists_favorites() { return true; }
 
 Lookup read_shell_folder(const char* name, char* out, std::size_t cap) {
     HKEY key;
@@ -199,100 +225,28 @@ bool windows_directory(char* out, std::size_t cap) {
 }
 
 // A Windows program keeps its pages and its configuration beside itself.
-bool home_folder(char*, std::size_t) { return false; }
+Lookup home_folder(char*, std::size_t) { return Lookup::missing; }
 bool user_configuration(const char*, char*, std::size_t) { return false; }
 
-namespace {
-
-// A kobu.txt saved as UTF-8 (as Notepad does since Windows 10 1903) would be
-// read as ANSI by the system's profile call.  Such a file is read with the
-// same rules, and its value converted to the code page.
-struct Bytes {
-    const char* data;
-    std::size_t size;
-    std::size_t pos;
-    static long read(void* context, char* buffer, std::size_t size) {
-        auto* self = static_cast<Bytes*>(context);
-        std::size_t n = self->size - self->pos < size ? self->size - self->pos : size;
-        for (std::size_t i = 0; i < n; ++i) buffer[i] = self->data[self->pos + i];
-        self->pos += n;
-        return static_cast<long>(n);
-    }
-};
-
-// The UTF-8 text in the code page; false when the code page cannot hold it.
-bool utf8_to_ansi(const char* utf8, char (&ansi)[PATH_BUFFER]) {
+Conversion path_from_unicode(const char* utf8, char* out, std::size_t cap) {
     wchar_t wide[WIDE_PATH];
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, WIDE_PATH) != 0 &&
-           win32::to_ansi(wide, ansi, sizeof ansi);
+    char ansi[2 * WIDE_PATH];
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, WIDE_PATH) == 0)
+        return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? Conversion::too_long : Conversion::not_text;
+    // As the ANSI calls name it where the code page holds it...
+    if (win32::to_ansi(wide, ansi, sizeof ansi))
+        return lstrlenA(ansi) < static_cast<int>(PATH_BUFFER) && copy_text(out, cap, text_of(ansi))
+                   ? Conversion::done
+                   : Conversion::too_long;
+    // ...else through its Unicode form.
+    return extended_utf8(wide, out, cap) ? Conversion::done : Conversion::too_long;
 }
 
-bool is_ansi_text(const char* text) {
-    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0) != 0;
-}
-
-// Whether the folder a path names its file in exists (the current folder,
-// or a root, for a path without one of its own).
-bool folder_of_exists(const char* path) {
-    const char* last = find_last_separator(path);
-    if (last == nullptr) return true;
-    const std::string_view folder(path, static_cast<std::size_t>(last - path));
-    char text[PATH_BUFFER];
-    return folder.empty() || folder.back() == ':' || (copy_text(text, folder) && entry_type(text) == EntryType::folder);
-}
-
-// The value in a file of UTF-8 text.  Without a byte-order mark the same
-// bytes may be ANSI that happens to be well-formed UTF-8 (half-width katakana
-// before a kanji often is): where both readings hold, the one whose folder
-// exists wins, the ANSI one, as Windows reads it, when both or neither do.
-bool utf8_profile_string(const char* data, std::size_t size, bool marked, const char* section, const char* key,
-                         const char* fallback, char* out, std::size_t cap) {
-    Bytes bytes{data, size, 0};
-    static char storage[2 * LINE_BUFFER];
-    LineReader reader(&Bytes::read, &bytes, storage, sizeof storage);
-    char value[LINE_BUFFER];
-    bool found = false;
-    if (!profile_lookup(reader, section, key, "", value, sizeof value, &found) || !found)
-        return copy_text(out, cap, text_of(fallback));
-    char from_utf8[PATH_BUFFER];
-    const bool as_utf8 = utf8_to_ansi(value, from_utf8);
-    const bool as_ansi = !marked && is_ansi_text(value);
-    if (as_utf8 && (!as_ansi || (folder_of_exists(from_utf8) && !folder_of_exists(value))))
-        return copy_text(out, cap, text_of(from_utf8));
-    // A value that neither reading holds counts as absent.
-    return copy_text(out, cap, text_of(as_ansi ? value : fallback));
-}
-
-}  // namespace
-
-bool read_profile_string(const char* file, const char* section, const char* key, const char* fallback, char* out,
-                         std::size_t cap) {
-    // A file larger than any real kobu.txt counts as absent: the profile
-    // call would read it whole.
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExA(file, GetFileExInfoStandard, &data) &&
-        (data.nFileSizeHigh != 0 || data.nFileSizeLow > SMALL_FILE_LIMIT))
-        return copy_text(out, cap, text_of(fallback));
-    static char text[SMALL_FILE_LIMIT];
-    std::size_t size = 0;
-    FileHandle f = open_for_reading(file);
-    if (f != NO_FILE) {
-        for (long n; size < sizeof text && (n = read_bytes(f, text + size, sizeof text - size)) > 0;)
-            size += static_cast<std::size_t>(n);
-        close_file(f);
-    }
-    const std::string_view bytes(text, size);
-    std::size_t mark = 0;
-    const TextEncoding encoding = encoding_of_mark(bytes, mark);
-    if (encoding == TextEncoding::utf8 ||
-        (encoding == TextEncoding::bytes && holds_high_bytes(bytes) && is_utf8(bytes)))
-        return utf8_profile_string(text, size, encoding == TextEncoding::utf8, section, key, fallback, out, cap);
-    // ANSI and UTF-16 files as Windows reads them.  One byte more than any
-    // path: a value too long for `cap` is seen as such (the call cuts what
-    // does not fit) rather than used cut short.
-    char value[PATH_BUFFER + 1];
-    DWORD n = GetPrivateProfileStringA(section, key, fallback, value, sizeof value, file);
-    return n + 1 < sizeof value && copy_text(out, cap, std::string_view(value, n));
+Conversion path_from_code_page(const char* text, char* out, std::size_t cap) {
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0) == 0) return Conversion::not_text;
+    return lstrlenA(text) < static_cast<int>(PATH_BUFFER) && copy_text(out, cap, text_of(text))
+               ? Conversion::done
+               : Conversion::too_long;
 }
 
 std::uint32_t file_attributes(const char* path) {
@@ -353,16 +307,7 @@ FileHandle open_found_file(FolderSearch&, const FolderEntry&, const char* path) 
 
 bool file_identity(const char* path, FileIdentity& id) {
     wchar_t wide[WIDE_PATH];
-    if (!wide_path(path, wide)) return false;
-    HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        note_failure();
-        return false;
-    }
-    const bool ok = identity_of(h, id);
-    CloseHandle(h);
-    return ok;
+    return wide_path(path, wide) && identity_at(wide, id);
 }
 
 bool open_file_identity(FileHandle file, FileIdentity& id) { return identity_of(handle_of(file), id); }
@@ -423,49 +368,115 @@ bool write_bytes(FileHandle file, const char* data, std::size_t size) {
 
 bool close_file(FileHandle file) { return CloseHandle(handle_of(file)) != 0; }
 
-bool page_target(const char* path, char* out, std::size_t cap) { return copy_text(out, cap, text_of(path)); }
+FileHandle standard_output() { return NO_FILE; }
 
-bool may_replace(const char* path) {
-    wchar_t wide[WIDE_PATH];
-    const DWORD attributes = wide_path(path, wide) ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_READONLY);
+namespace {
+
+std::uint64_t random_part() {
+    std::uint64_t random = GetTickCount() ^ (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32);
+    SystemFunction036(&random, sizeof random);  // RtlGenRandom
+    return random;
 }
 
-FileHandle create_new_file(const char* path) {
+}  // namespace
+
+PlaceRefusal take_page_place(const char* path, PagePlace& place) {
+    // The page's full long path, taken once and held in UTF-8: each later
+    // step converts it, none looks it up again.
     wchar_t wide[WIDE_PATH];
-    if (!wide_path(path, wide)) return NO_FILE;
-    // Shared with no one while it is written.
-    HANDLE h = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) note_failure();
-    return file_of(h);
+    if (!copy_text(place.path, text_of(path)) || !wide_path(path, wide) ||
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, place.name, sizeof place.name, nullptr, nullptr) == 0)
+        return PlaceRefusal::links;
+    const DWORD attributes = GetFileAttributesW(wide);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PlaceRefusal::none;  // a new page
+    place.mode = attributes;
+    place.writable = !(attributes & FILE_ATTRIBUTE_READONLY);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        place.old = EntryType::folder;
+        return PlaceRefusal::none;
+    }
+    HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        note_failure();
+        return PlaceRefusal::system;
+    }
+    place.old = GetFileType(h) == FILE_TYPE_DISK ? EntryType::file : EntryType::other;
+    const bool told = identity_of(h, place.identity);
+    CloseHandle(h);
+    return told ? PlaceRefusal::none : PlaceRefusal::system;
+}
+
+bool create_page(PagePlace& place) {
+    const char* last = std::strrchr(place.name, '\\');  // UTF-8: no byte of a character is 0x5C
+    const std::string_view folder(place.name, last != nullptr ? static_cast<std::size_t>(last - place.name) + 1 : 0);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::uint64_t random = random_part();
+        bool taken = false;  // by another run, or one stopped: another name
+        for (const bool beside : {false, true}) {
+            wchar_t wide[WIDE_PATH];
+            if (!temporary_name(place.name, folder, beside, random, place.temporary, sizeof place.temporary) ||
+                !wide_text(place.temporary, wide, WIDE_PATH))
+                continue;
+            // Shared with no one while it is written.
+            HANDLE h = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h != INVALID_HANDLE_VALUE) {
+                place.file = file_of(h);
+                return true;
+            }
+            note_failure();
+            taken = GetLastError() == ERROR_FILE_EXISTS;
+            if (taken) break;
+        }
+        if (!taken) break;
+    }
+    place.temporary[0] = '\0';
+    return false;
 }
 
 // Windows writes back on its own; the sync at the end waits for the rest.
 void write_back(FileHandle, std::uint64_t, std::uint64_t) {}
 
-// The attributes go with the move (replace_file).
-bool adopt_attributes(FileHandle, const char*) { return true; }
+// What the old page kept goes with put_page.
+bool adopt_attributes(PagePlace&) { return true; }
 
 bool sync_file(FileHandle file) { return FlushFileBuffers(handle_of(file)) != 0; }
 
-bool replace_file(const char* from, const char* to) {
-    wchar_t wide_from[WIDE_PATH];
-    wchar_t wide_to[WIDE_PATH];
-    if (!wide_path(from, wide_from) || !wide_path(to, wide_to)) return false;
-    // A hidden or system page stays so, as the page it replaces was.
-    const DWORD kept =
-        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    const DWORD old = GetFileAttributesW(wide_to);
-    if (old != INVALID_FILE_ATTRIBUTES && (old & kept) != 0 && !SetFileAttributesW(wide_from, old & kept)) return false;
-    return MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+Put put_page(PagePlace& place) {
+    const bool closed = CloseHandle(handle_of(place.file)) != 0;
+    place.file = NO_FILE;
+    wchar_t page[WIDE_PATH];
+    wchar_t temporary[WIDE_PATH];
+    if (!closed || !wide_text(place.name, page, WIDE_PATH) || !wide_text(place.temporary, temporary, WIDE_PATH))
+        return Put::failed;
+    if (place.old == EntryType::none) {
+        // Moved in, unless something came to the page's name meanwhile.
+        if (!MoveFileExW(temporary, page, MOVEFILE_WRITE_THROUGH))
+            return GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS ? Put::changed
+                                                                                                 : Put::failed;
+    } else {
+        // Only over the page pinned, which keeps its security descriptor,
+        // attributes, creation time and streams.  A hidden or system page
+        // stays so where the system's ReplaceFileW leaves that (Wine).
+        const DWORD kept = place.mode & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        FileIdentity now;
+        if (!identity_at(page, now) || !(now == place.identity)) return Put::changed;
+        if ((kept != 0 && !SetFileAttributesW(temporary, kept)) ||
+            !ReplaceFileW(page, temporary, nullptr, 0, nullptr, nullptr))
+            return Put::failed;
+    }
+    place.temporary[0] = '\0';
+    return Put::done;
 }
 
-bool remove_file(const char* path) {
+void release_page_place(PagePlace& place) {
+    if (place.file != NO_FILE) CloseHandle(handle_of(place.file));
+    place.file = NO_FILE;
     wchar_t wide[WIDE_PATH];
-    return wide_path(path, wide) && DeleteFileW(wide) != 0;
+    if (place.temporary[0] != '\0' && wide_text(place.temporary, wide, WIDE_PATH)) DeleteFileW(wide);
+    place.temporary[0] = '\0';
 }
-
-unsigned long process_id() { return GetCurrentProcessId(); }
 
 // The Windows program shows nothing: its exit code is its report.
 void report(const char*, const char*) {}
@@ -522,14 +533,21 @@ bool links_page_path(const char* input, char* out, std::size_t cap) {
     char ansi[PATH_BUFFER];
     if (win32::to_ansi(wide, ansi, sizeof ansi)) return concat_text(out, cap, {text_of(ansi), ".html"});
     // ...else through an extended-length path in UTF-8.
-    wchar_t full[WIDE_PATH];
-    wchar_t extended[WIDE_PATH];
-    const DWORD n = GetFullPathNameW(wide, WIDE_PATH, full, nullptr);
-    if (n == 0 || n >= WIDE_PATH || !extended_path(full, extended, WIDE_PATH)) return false;
-    const int length = WideCharToMultiByte(CP_UTF8, 0, extended, -1, out, static_cast<int>(cap), nullptr, nullptr);
-    return length != 0 && concat_text(out, cap, {text_of(out), ".html"});
+    return extended_utf8(wide, out, cap) && concat_text(out, cap, {text_of(out), ".html"});
 }
 
-void shell_open(const char* path) { ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL); }
+void shell_open(const char* path) {
+    if (!is_extended(path)) {
+        ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+        return;
+    }
+    // The shell takes the path an extended-length path stands for:
+    // "\\?\C:\..." is "C:\...", "\\?\UNC\server\..." is "\\server\...".
+    wchar_t wide[WIDE_PATH];
+    if (!wide_text(path, wide, WIDE_PATH)) return;
+    wchar_t* plain = wide + 4;
+    if (plain[0] == L'U' && plain[1] == L'N' && plain[2] == L'C' && plain[3] == L'\\') *(plain += 2) = L'\\';
+    ShellExecuteW(nullptr, L"open", plain, nullptr, nullptr, SW_SHOWNORMAL);
+}
 
 }  // namespace platform

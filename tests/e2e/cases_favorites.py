@@ -1,5 +1,6 @@
 """Favorites page cases: the program started with no argument or a folder."""
 import os
+import pwd
 import re
 import shutil
 
@@ -30,6 +31,7 @@ def nested_tree(env):
     env.write('fav', 'News.URL', b'URL=http://upper-case-extension/\r\n')
     env.write('fav', '.hidden.url', b'URL=http://hidden/\n')
     env.write('fav', 'notes.txt', b'URL=http://not-a-shortcut/\n')
+    env.write('fav', 'del\x7f \x80', 'c\x7f.url', b'URL=http://controls/\n')  # the same bytes from both programs
     env.write('fav', 'A', 'B', 'C', 'deep.url', b'URL=http://deep/\n')
     env.write('fav', 'A', 'a.url', b'URL=http://a/\n')
     env.mkdir('fav', 'Empty')
@@ -207,6 +209,17 @@ def no_desktop_value(env):
         expect_file(target, expected_favorites(env, fav))
 
 
+@case('favorites', runners=('native',))
+def no_home_variable(env):
+    # Started without HOME (cron, a service unit): the home is the password
+    # database's, as shells take it; its favorites folder stands in.
+    _, page = favorites_and_desktop(env)
+    env.set_folder('Favorites', None)
+    env.environment['HOME'] = None
+    assert env.run() == 0
+    expect_file(page, expected_favorites(env, os.path.join(pwd.getpwuid(os.getuid()).pw_dir.encode(), b'favorites')))
+
+
 @case('favorites')
 def no_favorites_value_lists_the_windows_folder(env):
     _, page = favorites_and_desktop(env)
@@ -258,13 +271,14 @@ def japanese_folder_ending_in_trail_byte_5c(env):
     expect_file(page, expected_favorites(env, folder, seen + env.sep))
     assert b'\x83\x8a\x83\x93\x83\x4e</a>' in read(page)
     # ... and as the argument; with a trailing separator the argument does
-    # not resolve and Favorites is listed instead.
+    # not resolve on Windows, and Favorites is listed instead (natively it
+    # names that folder, as it does for any command).
     fav = env.mkdir('fav')
     env.set_folder('Favorites', fav)
     assert env.run(seen) == 0
     expect_file(page, expected_favorites(env, folder))
     assert env.run(seen + env.sep) == 0
-    expect_file(page, expected_favorites(env, fav))
+    expect_file(page, expected_favorites(env, fav if env.system == 'wine' else folder))
 
 
 @case('favorites')

@@ -6,7 +6,7 @@ import re
 import sys
 
 from case_table import case, expect_file, favorites_and_desktop, guarded_run
-from page_model import expected_favorites
+from page_model import expected_favorites, links_page, text_links
 from runners import read
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -20,9 +20,19 @@ def project_version():
 
 
 # The arguments (as separate words) and what the native program does with
-# them: print the usage or the version, refuse an unknown option, or (None)
-# take them as paths, here ones that name nothing.  The first option decides.
+# them: print the usage or the version, refuse an unknown option or a
+# command line (exit 2), write the page of TXT (or the favorites page) to
+# OUT, to standard output or where it goes and open it, or (None) take them
+# as paths, here ones that name nothing.  The first option decides.
 WORDS = [
+    ([b'-o', b'OUT', b'TXT'], 'out'),
+    ([b'--output=OUT', b'TXT'], 'out'),
+    ([b'--output', b'OUT'], 'out'),
+    ([b'-o', b'-', b'TXT'], 'stdout'),
+    ([b'--open', b'TXT'], 'opened'),
+    ([b'-o', b'OUT', b'TXT', b'TXT'], 'refused'),
+    ([b'--open', b'-o', b'-', b'TXT'], 'refused'),
+    ([b'-o'], 'refused'),
     ([b'--help'], 'usage'),
     ([b'-h'], 'usage'),
     ([b'--version'], 'version'),
@@ -43,17 +53,22 @@ def options(env):
     env.write('fav', 'a.url', b'URL=http://a/\n')
     listing = expected_favorites(env, fav)
     out = env.host('stdout.txt')
+    data = b'see http://a.example/?b=1&c=2 https://b.example/\r\n'
+    txt, page_of_txt = env.write('notes.txt', data), env.host('notes.txt.html')
+    other = env.host('other page.html')
     for words, does in WORDS:
+        if does in ('out', 'stdout', 'opened', 'refused'):
+            if env.system == 'native':
+                page_options(env, words, does, txt, page_of_txt, other, out, listing)
+            continue
         if env.system == 'wine':  # Windows has no options: every word is part of the path
             assert env.run(b' '.join(words)) == 0, words
             expect_file(page, listing)
             os.remove(page)
             continue
         if does is None:
-            assert env.run(words, stdout=out) == 0, words
-            expect_file(page, listing)
-            os.remove(page)
-            assert read(out) == b'' and env.output.endswith(b': no such file or folder; listing the Favorites folder\n')
+            assert guarded_run(env, words, stdout=out) == 1, words
+            assert read(out) == b'' and env.output.endswith(b': No such file or directory\n')
             continue
         rc = guarded_run(env, words, written=[out], stdout=out)
         text = read(out)
@@ -68,11 +83,31 @@ def options(env):
             assert b'Copyright (c) 2026 the kobu developers' in lines and b'License: MIT' in lines, lines
 
 
+def page_options(env, words, does, txt, page_of_txt, other, out, listing):
+    words = [w.replace(b'OUT', env.prog(other)).replace(b'TXT', env.prog(txt)) for w in words]
+    page = links_page(env.prog(txt), text_links(read(txt))) if env.prog(txt) in words else listing
+    log = env.host('opened.log')  # written by the stand-in xdg-open, when it is started
+    rc = guarded_run(env, words, written=[out, other, page_of_txt, log, log + b'.tmp'], stdout=out)
+    if does == 'refused':
+        assert rc == 2 and env.output.count(b'\n') == 1, (words, env.output)
+    else:
+        assert rc == 0 and env.output == b'', (words, env.output)
+    assert read(out) == (page if does == 'stdout' else b''), words
+    assert os.path.exists(other) == (does == 'out') and os.path.exists(page_of_txt) == (does == 'opened'), words
+    if does in ('out', 'opened'):
+        expect_file(other if does == 'out' else page_of_txt, page)
+        os.remove(other if does == 'out' else page_of_txt)
+    assert env.opened(wait=does == 'opened') == ([env.prog(page_of_txt)] if does == 'opened' else []), words
+    if does == 'opened':
+        os.remove(log)
+
+
 @case('text', runners=('native',))
 def help_that_cannot_be_printed_fails(env):
     favorites_and_desktop(env)
-    for word in (b'--help', b'--version'):
-        assert guarded_run(env, [word], stdout=b'/dev/full') == 1, word
+    txt = env.write('notes.txt', b'http://a.example/\r\n')
+    for words in ([b'--help'], [b'--version'], [b'-o', b'-', env.prog(txt)]):
+        assert guarded_run(env, words, stdout=b'/dev/full') == 1, words
 
 
 @case('favorites')

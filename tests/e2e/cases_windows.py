@@ -111,8 +111,8 @@ def an_argument_the_code_page_cannot_hold(env):
     # The links page of that very file, beside it under its own name.
     heading = env.prog(env.host('in')) + b'\\Caf&#233;.txt'
     expect_file(src + b'.html', links_page_headed(heading, link_item(b'http://', b'accent/')))
-    # A name that reaches nothing: nothing written, never a look-alike's page.
-    assert guarded_run(env, env.wide_path(env.host('in', 'Caf\u00e8.txt'))) == 1
+    # A name that reaches nothing names nothing: the Favorites folder, never a look-alike's page.
+    assert guarded_run(env, env.wide_path(env.host('in', 'Caf\u00e8.txt')), written=[page]) == 0
 
 
 @case('windows', runners=WINE)
@@ -213,7 +213,9 @@ def kobu_txt_in_utf8_and_utf16(env):
     env.config(('[kobu]\r\nhtml=' + env.wide_path(mail) + '\r\n').encode('cp932'))
     assert guarded_run(env, written=[mail]) == 0
     expect_file(mail, expected_favorites(env, fav))
-    # A UTF-8 value that neither the code page nor Shift_JIS holds counts as absent: the default page.
-    env.config(('[kobu]\r\nhtml=' + env.wide_path(env.host('\U0001f600.html')) + '\r\n').encode('utf-8'))
-    assert guarded_run(env, written=[page]) == 0
-    expect_file(page, expected_favorites(env, fav))
+    # A UTF-8 value the code page cannot hold: the page goes there all the same, through its Unicode form.
+    cafe = env.host('Caf\u00e9', '\U0001f600.html')
+    os.makedirs(os.path.dirname(cafe))
+    env.config(('[kobu]\r\nhtml=' + env.wide_path(cafe) + '\r\n').encode('utf-8'))
+    assert guarded_run(env, written=[cafe]) == 0
+    expect_file(cafe, expected_favorites(env, fav))

@@ -2,6 +2,7 @@
 the reading rules used to predict them from the files on disk."""
 import codecs
 import os
+import re
 import stat
 
 FAVORITES_HEAD = (
@@ -55,20 +56,26 @@ def html(text):
             .replace(b'"', b'&quot;'))
 
 
+def shown(name):
+    """A name or path as the pages show it: escaped, each control (C0, DEL, a lone 0x80) as &#65533;."""
+    return re.sub(rb'[\x81-\x9f\xe0-\xfc][^\x00-\x1f\x7f]|([\x00-\x1f\x7f\x80])',
+                  lambda m: b'&#65533;' if m.group(1) else m.group(0), html(name))
+
+
 def favorites_page(root, body):
-    return crlf(FAVORITES_HEAD + b'<h1>' + html(root) + b'</h1>\n<div>\n' + body + FAVORITES_FOOT)
+    return crlf(FAVORITES_HEAD + b'<h1>' + shown(root) + b'</h1>\n<div>\n' + body + FAVORITES_FOOT)
 
 
 def links_page(input_path, items):
-    return crlf(LINKS_HEAD + b'<h1>' + html(input_path) + LINKS_HEADING_TAIL + items + LINKS_FOOT)
+    return crlf(LINKS_HEAD + b'<h1>' + shown(input_path) + LINKS_HEADING_TAIL + items + LINKS_FOOT)
 
 
 def shortcut_item(address, title):
-    return b'<li><a href="' + html(address) + b'">' + html(title) + b'</a></li>\n'
+    return b'<li><a href="' + html(address) + b'">' + shown(title) + b'</a></li>\n'
 
 
 def section(name):
-    return b'<div class="dir"><span class="dir">' + html(name) + b'</span>\n'
+    return b'<div class="dir"><span class="dir">' + shown(name) + b'</span>\n'
 
 
 def link_item(scheme, address):
@@ -135,13 +142,14 @@ def shortcut_address(data):
         if line.startswith(b'[') and b']' in line:
             unicode_section = line[1:line.rindex(b']')].strip().lower() == b'internetshortcut.w'
             continue
-        if v.startswith(b'URL='):
-            v = v[4:-1] if v.endswith(b'\n') else v[4:]
+        if v.startswith(b'URL=') or (unicode_section and v[:4].upper() == b'URL='):
+            ansi_key, v = v.startswith(b'URL='), v[4:-1] if v.endswith(b'\n') else v[4:]
             if unicode_section and v.isascii() and v.decode('utf-7', 'replace'):
                 return as_address(v.decode('utf-7', 'replace').encode('utf-8'))
             unicode_section = False
-            if address is None:
-                address = as_address(v) if encoding in ('utf-16-le', 'utf-16-be') else v
+            if address is None and ansi_key:
+                # UTF-8 (its last character whole) goes as a browser sends it
+                address = as_address(v) if encoding or (not v.isascii() and is_utf8(v + b'\n', False)) else v
     return address or b''
 
 

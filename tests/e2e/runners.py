@@ -86,12 +86,15 @@ class Env:
             return v
         return self.prog(v)
 
-    def run(self, tail=b'', ctrl=False, cwd=None, stop_after=None, stdout=None, stop_signal='INT', child=None):
+    def run(self, tail=b'', ctrl=False, cwd=None, stop_after=None, stdout=None, stop_signal='INT', child=None,
+            through=()):
         """The exit code, or None when the run was stopped after `stop_after` seconds (a user stopping
         it, with `stop_signal`).  `tail`: a list gives separate arguments (native); `stdout`: a file for
         the program's standard output (native only; otherwise it goes to `output`, with standard error);
-        `child`: called in the new process before the program starts (native: limits, signals)."""
-        return self.runner.run(self, tail, ctrl, cwd or self.host(b'cwd'), stop_after, stdout, stop_signal, child)
+        `child`: called in the new process before the program starts (native: limits, signals);
+        `through`: the command that starts the program (native: the dynamic loader, unshare)."""
+        return self.runner.run(self, tail, ctrl, cwd or self.host(b'cwd'), stop_after, stdout, stop_signal, child,
+                               through)
 
     def start(self, tail=b''):
         """Starts a run in the background (native only): a handle for finish()."""
@@ -275,14 +278,14 @@ class NativeRunner:
                 environ[k] = v
         return environ
 
-    def run(self, env, tail, ctrl, cwd, stop_after=None, stdout=None, stop_signal='INT', child=None):
+    def run(self, env, tail, ctrl, cwd, stop_after=None, stdout=None, stop_signal='INT', child=None, through=()):
         self.write_user_dirs(env)
         # GNU time measures the peak memory of the program alone (a child of
         # this script would start with the script's own pages counted).
         usage = env.host(b'peak-memory.txt')
         output = env.host(b'output.txt')
         args = tail if isinstance(tail, list) else [tail] if tail else []  # a list: separate arguments
-        argv = [b'/usr/bin/time', b'-q', b'-f', b'%M', b'-o', usage, env.program] + args
+        argv = [b'/usr/bin/time', b'-q', b'-f', b'%M', b'-o', usage, *through, env.program] + args
         with open(output, 'wb') as out, open(stdout or os.devnull, 'wb') as given:
             p = subprocess.Popen(argv, env=self.environ(env, ctrl), cwd=cwd, stdin=subprocess.DEVNULL,
                                  stdout=given if stdout else out, stderr=out, preexec_fn=child)
@@ -340,11 +343,20 @@ class NativeRunner:
         p = os.path.join(env.host(b'home'), b'favorites')
         return p, p
 
+    # As NTFS orders names: UTF-8 by its UTF-16 units, each in its simple upper case (the Greek letters
+    # with ypogegrammeni aside); other bytes once ASCII letters are upper case; then the bytes as they are.
+    @staticmethod
+    def name_order(name):
+        try:
+            text = ''.join(c if len(c.upper()) > 1 or c > '\uffff' else c.upper() for c in name.decode('utf-8'))
+        except UnicodeDecodeError:
+            text = name.upper().decode('latin-1')
+        return text.encode('utf-16-be'), name
+
     def list_dir(self, host_dir):
-        # In the order NTFS keeps names: bytes once ASCII letters are upper
-        # case, then the bytes as they are.
+        # In the order NTFS keeps names.
         out = []
-        for name in sorted([b'.', b'..'] + os.listdir(host_dir), key=lambda n: (n.upper(), n)):
+        for name in sorted([b'.', b'..'] + os.listdir(host_dir), key=self.name_order):
             p = os.path.join(host_dir, name)
             out.append((name, p, os.path.isdir(p)))
         return out
@@ -446,9 +458,9 @@ class WineRunner:
     def helper_run(self, env, lines, cwd):
         return self.wine(self.helper, self.script(env, lines), cwd=cwd)
 
-    def run(self, env, tail, ctrl, cwd, stop_after=None, stdout=None, stop_signal='INT', child=None):
+    def run(self, env, tail, ctrl, cwd, stop_after=None, stdout=None, stop_signal='INT', child=None, through=()):
         assert not ctrl, 'the Ctrl key cannot be held under Wine here'
-        assert stdout is None and child is None, 'a GUI program has no standard output, nor POSIX limits'
+        assert stdout is None and child is None and not through, 'a GUI program: no standard output, POSIX limits'
         lines = []
         for name in SHELL_FOLDERS:
             v = env.folder_value(name)

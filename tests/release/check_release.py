@@ -18,7 +18,7 @@ import time
 import zipfile
 
 FIXED_EPOCH = 1234567891  # 2009-02-13 23:31:31 UTC: an odd second, which a zip cannot hold
-ENTRIES = ['kobu.exe', 'readme.txt', 'kobu.txt.sample']
+ENTRIES = ['', 'kobu.exe', 'readme.txt', 'kobu.txt.sample']  # below the one folder kobu-VERSION/
 COPYRIGHT = 'Copyright (c) 2026 the kobu developers'
 
 results = []
@@ -114,11 +114,13 @@ def check_archive(dist, version, exe, epoch, label):
           sums == f'{hashlib.sha256(data).hexdigest()}  {name}\n'.encode())
     with zipfile.ZipFile(path) as z:
         infos = z.infolist()
-        check(f'{label}: entries {ENTRIES} in this order', [i.filename for i in infos] == ENTRIES)
+        folder = f'kobu-{version}/'
+        check(f'{label}: entries {ENTRIES} in this order, all in {folder}',
+              [i.filename for i in infos] == [folder + e for e in ENTRIES])
         check(f'{label}: every entry dated {zip_time(epoch)}', all(i.date_time == zip_time(epoch) for i in infos))
         check(f'{label}: the archive reads back whole', z.testzip() is None)
-        check(f'{label}: kobu.exe is the built program', z.read('kobu.exe') == exe)
-        return data, {n: z.read(n) for n in z.namelist()}
+        check(f'{label}: kobu.exe is the built program', z.read(folder + 'kobu.exe') == exe)
+        return data, {n[len(folder):]: z.read(n) for n in z.namelist()}
 
 
 def main():

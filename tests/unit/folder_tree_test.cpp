@@ -145,6 +145,17 @@ const TreeCase TREE_CASES[] = {
          return "<ul>\n" + item("http://sjis/", "\x93\xFA") + "<li><a href=\"http://ko/\">" + ko +
                 "</a></li>\n</ul>\n" + section(ja) + "<ul>\n" + item("http://ja/", "in") + "</ul>\n</div>\n</div>\n";
      }},
+    {"control characters shown as U+FFFD, half-width katakana as its byte",
+     [](World& w) {
+         w.system.utf8_locale = true;
+         w.system.file(w.path("fav/a\r\nb\x1B\x7F\x80\x81\x80.url"), "");  // 0x81 0x80: ×
+         w.system.file(w.path("fav/\xC2\x85\xEF\xBD\xB1.url"), "");          // U+0085, ｱ
+     },
+     "fav", [](const World& w) {
+         const std::string c1 = w.windows() ? "\xC2\x85\xEF\xBD\xB1" : "&#65533;\xB1";
+         return "<ul>\n<li><a href=\"\">a&#65533;&#65533;b&#65533;&#65533;&#65533;\x81\x80</a></li>\n"
+                "<li><a href=\"\">" + c1 + "</a></li>\n</ul>\n</div>\n";
+     }},
     {"a folder that does not exist gives only its end", [](World&) {}, "fav/missing",
      [](const World&) { return std::string("</div>\n"); }},
 };
@@ -354,9 +365,11 @@ TEST(ReadShortcutUrl, FirstUrlLineWithoutItsLineEnd) {
         {std::string("URL=a\0b\n", 8), "a"},
         {"URL=" + std::string(6000, 'x') + "\n", std::string(5115, 'x')},
         {"", ""},
-        {"\xEF\xBB\xBFURL=http://marked/\n", "http://marked/"},
+        {"\xEF\xBB\xBFURL=http://marked/\xC3\xA9\n", "http://marked/%C3%A9"},
+        {"URL=http://u8.example/\xE6\xA4\x9C\xE7\xB4\xA2\r\n", "http://u8.example/%E6%A4%9C%E7%B4%A2"},  // 検索
         {utf16le(u"\uFEFF[InternetShortcut]\r\nURL=http://u16/\u65E5 \u00E9\r\n"), "http://u16/%E6%97%A5 %C3%A9"},
         {"URL=http://ko/??\r\n[InternetShortcut.W]\r\nURL=http://ko/+1VytbQ-\r\n", "http://ko/%ED%95%9C%EA%B5%AD"},
+        {"URL=http://ko/?\r\n[InternetShortcut.W]\r\nurl=http://ko/+1Vw-\r\n", "http://ko/%ED%95%9C"},
         {"[ internetshortcut.w ]\nURL=+AGg-ttp://w/\x7F\n[InternetShortcut]\nURL=http://a/\n", "http://w/%7F"},
         {"URL=http://a/\n[InternetShortcut.W]\nURL=http://\x93\xFA/\n", "http://a/"},  // no UTF-7
     };

@@ -98,12 +98,13 @@ TEST(OutputStream, EscapesOutsideTextOnly) {
 TEST(OutputStream, ReportsAFailedWrite) {
     fake::System system(fake::Flavour::posix);
     system.disk_space(5);
-    platform::FileHandle file = platform::create_new_file("/page.html");
-    ASSERT_NE(file, platform::NO_FILE);
-    OutputStream out(file);
+    platform::PagePlace place;
+    ASSERT_EQ(platform::take_page_place("/page.html", place), platform::PlaceRefusal::none);
+    ASSERT_TRUE(platform::create_page(place));
+    OutputStream out(place.file);
     out.put("text\n");
     EXPECT_FALSE(out.close());
-    EXPECT_EQ(system.contents("/page.html"), "text\r");
+    EXPECT_EQ(system.contents(place.temporary), "text\r");
 }
 
 }  // namespace

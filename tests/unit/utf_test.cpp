@@ -18,6 +18,8 @@ TEST(Utf8, WellFormedOrNot) {
         {"\xE3\x80\x8Chttp://q/\xE3\x80\x8D \xF0\x9F\x98\x80 \xC3\xA9", false, true},  // 「」, an emoji, é
         {"\x8C\xA9\x82\xE9http://x", false, false},                                    // Shift_JIS
         {"\xC0\x80", false, false},                                                    // overlong
+        {"\xE0\x80\xBC", false, false},                                                // overlong '<'
+        {"\xF0\x80\x80\xBC", false, false},                                            // overlong '<
         {"\xED\xA0\x80", false, false},                                                // a surrogate
         {"\xF4\x90\x80\x80", false, false},                                            // above U+10FFFF
         {"a\xE3\x80", false, true},    // cut off at the end of a long line's read

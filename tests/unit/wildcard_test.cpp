@@ -44,6 +44,9 @@ TEST(CompareNames, AsNtfsOrdersThem) {
         {"x", "x", 0},             // the same name
         {"Z", "\x88\xea", -1},     // bytes from 0x80 up after every ASCII byte
         {"[", "a", 1},             // 'a' compares as 'A' (0x41), before '[' (0x5B)
+        {"\xC3\xA9" "a", "\xC3\x89" "b", -1},            // éa before Éb: é compares as É
+        {"\xEF\xBD\x81", "\xEF\xBC\xA2", -1},          // full-width ａ as Ａ, before Ｂ
+        {"\xF0\x9F\x98\x80", "\xEF\xBC\x81", -1},     // 😀 (D83D DE00) before ！ (FF01)
     };
     for (const auto& [a, b, sign] : pairs) {
         const int got = compare_names(a, b);

@@ -16,11 +16,14 @@ struct World {
     fake::System system;
 
     // The usual machine: the program in tools/, Favorites in fav/, the
-    // Desktop in desk/, the Windows directory in windows/, started in cwd/.
+    // Desktop in desk/, the Windows directory in windows/, started in cwd/;
+    // the home (POSIX) is tools/ too, so that a page without a Desktop lands
+    // in one place in both flavours.
     explicit World(fake::Flavour flavour) : system(flavour) {
         system.program = path("tools/kobu.exe");
         system.file(*system.program, "MZ");
         system.windows_directory = path("windows");
+        system.home = path("tools");
         system.folder(path("fav"));
         system.folder(path("desk"));
         system.folder(path("cwd"));
