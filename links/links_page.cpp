@@ -61,8 +61,8 @@ const char* address_end(const char* address, const char* end) {
     // Eight bytes a step (addresses run for dozens), the first that ends
     // the address found from their answers at once.
     for (; end - stop >= 8; stop += 8) {
-        const unsigned bits = in(stop, 0) | in(stop + 1, 1) | in(stop + 2, 2) | in(stop + 3, 3) | in(stop + 4, 4) |
-                              in(stop + 5, 5) | in(stop + 6, 6) | in(stop + 7, 7);
+        unsigned bits = 0;
+        for (int i = 0; i < 8; ++i) bits |= in(stop + i, i);
         if (bits != 0xFF) return stop + ADDRESS_BYTES.first_stop[bits];
     }
     while (stop != end && in(stop, 0) != 0) ++stop;

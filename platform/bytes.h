@@ -34,25 +34,6 @@ inline std::string_view from(std::string_view s, std::size_t pos) {
 inline std::string_view slice(std::string_view s, std::size_t pos, std::size_t n) { return head(from(s, pos), n); }
 inline bool starts_with(std::string_view s, std::string_view prefix) { return head(s, prefix.size()) == prefix; }
 
-// The last `c` in [begin, end), or nullptr.  The C library searches only
-// forwards: this one does so over short stretches taken from the end, so
-// that it costs about the distance from the end to what it finds.
-inline const char* find_last_byte(const char* begin, const char* end, char c) {
-    constexpr std::size_t STRETCH = 256;
-    while (end != begin) {
-        const char* const from = static_cast<std::size_t>(end - begin) > STRETCH ? end - STRETCH : begin;
-        const char* last = nullptr;
-        for (const void* at = from;
-             (at = std::memchr(at, c, static_cast<std::size_t>(end - static_cast<const char*>(at)))) != nullptr;) {
-            last = static_cast<const char*>(at);
-            at = last + 1;
-        }
-        if (last != nullptr) return last;
-        end = from;
-    }
-    return nullptr;
-}
-
 // Space, tab, CR, LF, VT or FF.
 inline bool is_blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 

@@ -12,6 +12,36 @@ bool write_file_sink(void* context, const char* data, std::size_t size) {
 
 }  // namespace
 
+ReadExtent read_extent(const char* start, std::size_t avail, std::size_t clear) {
+    const std::size_t window = avail < LINE_BUFFER ? avail : LINE_BUFFER;
+    const void* lf = clear < window ? std::memchr(start + clear, '\n', window - clear) : nullptr;
+    if (lf == nullptr) {
+        const std::size_t n = window < LINE_MAX_BYTES ? window : LINE_MAX_BYTES;
+        return {n, n};
+    }
+    std::size_t taken = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
+    std::size_t length = taken;
+    if (taken >= 2 && start[taken - 2] == '\r') --length;  // CR LF arrives as one line feed
+    if (length > LINE_MAX_BYTES) taken = length = LINE_MAX_BYTES;
+    return {taken, length};
+}
+
+const char* find_last_byte(const char* begin, const char* end, char c) {
+    constexpr std::size_t STRETCH = 256;
+    while (end != begin) {
+        const char* const from = static_cast<std::size_t>(end - begin) > STRETCH ? end - STRETCH : begin;
+        const char* last = nullptr;
+        for (const void* at = from;
+             (at = std::memchr(at, c, static_cast<std::size_t>(end - static_cast<const char*>(at)))) != nullptr;) {
+            last = static_cast<const char*>(at);
+            at = last + 1;
+        }
+        if (last != nullptr) return last;
+        end = from;
+    }
+    return nullptr;
+}
+
 LineReader::LineReader(ByteSource source, void* context, char* storage, std::size_t capacity)
     : source_(source), context_(context), buf_(storage), cap_(capacity) {}
 

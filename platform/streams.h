@@ -35,19 +35,12 @@ struct ReadExtent {
 // The extent of the read at `start`, with `avail` bytes of input there (at
 // least LINE_BUFFER of them unless the input ends sooner) of which the first
 // `clear` are known to hold no line feed.
-inline ReadExtent read_extent(const char* start, std::size_t avail, std::size_t clear = 0) {
-    const std::size_t window = avail < LINE_BUFFER ? avail : LINE_BUFFER;
-    const void* lf = clear < window ? std::memchr(start + clear, '\n', window - clear) : nullptr;
-    if (lf == nullptr) {
-        const std::size_t n = window < LINE_MAX_BYTES ? window : LINE_MAX_BYTES;
-        return {n, n};
-    }
-    std::size_t taken = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
-    std::size_t length = taken;
-    if (taken >= 2 && start[taken - 2] == '\r') --length;  // CR LF arrives as one line feed
-    if (length > LINE_MAX_BYTES) taken = length = LINE_MAX_BYTES;
-    return {taken, length};
-}
+ReadExtent read_extent(const char* start, std::size_t avail, std::size_t clear = 0);
+
+// The last `c` in [begin, end), or nullptr.  The C library searches only
+// forwards: this one does so over short stretches taken from the end, so
+// that it costs about the distance from the end to what it finds.
+const char* find_last_byte(const char* begin, const char* end, char c);
 
 class LineReader {
 public:
@@ -196,7 +189,10 @@ struct PagePiece {
     constexpr PagePiece(std::string_view fixed_text) : text(fixed_text) {}  // NOLINT: converts on purpose
     constexpr PagePiece(const char* fixed_text) : text(fixed_text) {}       // NOLINT
     constexpr PagePiece(Outside o)                                          // NOLINT
-        : text(o.text), kind(o.unicode ? unicode : o.shown ? shown_bytes : bytes) {}
+        : text(o.text),
+          kind(o.unicode ? unicode
+               : o.shown ? shown_bytes
+                         : bytes) {}
     std::string_view text;
     Kind kind = fixed;
 };

@@ -42,15 +42,6 @@ TEST(ConcatText, APartMayBeTheDestinationItself) {
     }
 }
 
-TEST(FindLastByte, TheLastWhereverItLies) {
-    const std::pair<std::string, std::ptrdiff_t> cases[] = {
-        {"", -1}, {"abc", -1}, {"\nab\nc", 3}, {"ab\n", 2}, {"a\n" + std::string(1000, 'x'), 1}};
-    for (const auto& [text, at] : cases) {
-        const char* found = find_last_byte(text.data(), text.data() + text.size(), '\n');
-        EXPECT_EQ(found != nullptr ? found - text.data() : -1, at) << text.size();
-    }
-}
-
 TEST(CopyTextCut, KeepsWhatFits) {
     char buf[4];
     copy_text_cut(buf, sizeof buf, "abcdef");

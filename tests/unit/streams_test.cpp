@@ -60,6 +60,15 @@ TEST(LineReader, FoldsCrLfKeepsLoneCrAndEveryByte) {
     }
 }
 
+TEST(FindLastByte, TheLastWhereverItLies) {
+    const std::pair<std::string, std::ptrdiff_t> cases[] = {
+        {"", -1}, {"abc", -1}, {"\nab\nc", 3}, {"ab\n", 2}, {"a\n" + std::string(1000, 'x'), 1}};
+    for (const auto& [text, at] : cases) {
+        const char* found = find_last_byte(text.data(), text.data() + text.size(), '\n');
+        EXPECT_EQ(found != nullptr ? found - text.data() : -1, at) << text.size();
+    }
+}
+
 TEST(OutputStream, WritesEachLineFeedAsCrLf) {
     EXPECT_EQ(written_by([](OutputStream& out) {
                   out.put("a\nb");
