@@ -41,9 +41,8 @@ def line(rng):
     return (' '.join(words) + '\r\n').encode('cp932')
 
 
-def text(path, megabytes):
-    rng = random.Random(20261208)
-    pool = [line(rng) for _ in range(4000)]
+def write_from_pool(path, megabytes, rng, pool):
+    """MEGABYTES of lines drawn at random from POOL."""
     target = megabytes << 20
     written = 0
     with open(path, 'wb') as f:
@@ -51,6 +50,11 @@ def text(path, megabytes):
             chunk = b''.join(rng.choice(pool) for _ in range(2000))
             f.write(chunk)
             written += len(chunk)
+
+
+def text(path, megabytes):
+    rng = random.Random(20261208)
+    write_from_pool(path, megabytes, rng, [line(rng) for _ in range(4000)])
 
 
 # Japanese prose as people write it: sentences made of phrases, with now and
@@ -77,22 +81,13 @@ def paragraph(rng):
     for _ in range(rng.randint(1, 12)):
         parts.append(sentence(rng))
         if rng.random() < 0.028:  # about one address every 2 KB of Shift_JIS
-            parts.append(('（' if rng.random() < 0.5 else '詳しくは ') + address(rng) + ' ')
-            if parts[-1].startswith('（'):
-                parts[-1] = parts[-1].rstrip() + '）'
+            parts.append('（' + address(rng) + '）' if rng.random() < 0.5 else '詳しくは ' + address(rng) + ' ')
     return '\u3000' + ''.join(parts) + '\r\n'
 
 
 def prose(path, megabytes, encoding):
     rng = random.Random(20261208)
-    pool = [paragraph(rng).encode(encoding) for _ in range(4000)]
-    target = megabytes << 20
-    written = 0
-    with open(path, 'wb') as f:
-        while written < target:
-            chunk = b''.join(rng.choice(pool) for _ in range(2000))
-            f.write(chunk)
-            written += len(chunk)
+    write_from_pool(path, megabytes, rng, [paragraph(rng).encode(encoding) for _ in range(4000)])
 
 
 def tree(root, folders, shortcuts):

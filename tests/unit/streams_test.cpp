@@ -55,7 +55,7 @@ TEST(LineReader, FoldsCrLfKeepsLoneCrAndEveryByte) {
         // Delivering the bytes in pieces of any size must not change the reads.
         for (std::size_t step : {std::size_t{1} << 20, std::size_t{1}, std::size_t{7}, std::size_t{5119}}) {
             EXPECT_EQ(reads_of(c.input, step), c.expected) << c.name << ", step " << step;
-            EXPECT_EQ(reads_in_blocks_of(c.input, step), c.expected) << c.name << " in blocks, step " << step;
+            EXPECT_EQ(reads_of(c.input, step, true), c.expected) << c.name << " in blocks, step " << step;
         }
     }
 }
