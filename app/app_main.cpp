@@ -108,7 +108,7 @@ const char* page_path(const RunOptions& options, const char* usual) {
 
 // Text mode: the links page beside the input, named after it.
 bool write_links_page_of(const char* input, const RunOptions& options) {
-    char links_page[platform::PAGE_PATH_BUFFER];
+    char links_page[platform::PAGE_PATH_BUFFER] = "";
     const char* page = page_path(options, links_page);
     if (page == links_page && !platform::links_page_path(input, links_page, sizeof links_page))
         return refuse(input, "its links page name would be longer than 259 bytes");
