@@ -338,5 +338,5 @@ private:
     bool open_ = true;
     std::size_t len_ = 0;
     bool failed_ = false;
-    char buf_[1 << 17];  // a page goes out in writes of this size
+    char buf_[1 << 16];
 };
