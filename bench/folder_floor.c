@@ -2,7 +2,8 @@
  * shortcuts must do.  One readdir pass over every folder, each entry whose
  * name ends in ".url" opened, read and closed once (relative to its open
  * folder), and one short line per shortcut written through one buffered
- * output.  Nothing is parsed and nothing escaped.
+ * output, put on the disk before it is closed, as a page is before it
+ * replaces the old one.  Nothing is parsed and nothing escaped.
  *
  *   folder_floor TREE OUT
  */
@@ -55,5 +56,6 @@ int main(int argc, char** argv) {
     if (argc != 3 || (out = fopen(argv[2], "w")) == NULL) return 2;
     setvbuf(out, out_buffer, _IOFBF, sizeof out_buffer);
     walk(AT_FDCWD, argv[1]);
-    return fclose(out) == 0 ? 0 : 1;
+    int synced = fflush(out) == 0 && fsync(fileno(out)) == 0;
+    return fclose(out) == 0 && synced ? 0 : 1;
 }

@@ -12,6 +12,36 @@ bool write_file_sink(void* context, const char* data, std::size_t size) {
 
 }  // namespace
 
+ReadExtent read_extent(const char* start, std::size_t avail, std::size_t clear) {
+    const std::size_t window = avail < LINE_BUFFER ? avail : LINE_BUFFER;
+    const void* lf = clear < window ? std::memchr(start + clear, '\n', window - clear) : nullptr;
+    if (lf == nullptr) {
+        const std::size_t n = window < LINE_MAX_BYTES ? window : LINE_MAX_BYTES;
+        return {n, n};
+    }
+    std::size_t taken = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
+    std::size_t length = taken;
+    if (taken >= 2 && start[taken - 2] == '\r') --length;  // CR LF arrives as one line feed
+    if (length > LINE_MAX_BYTES) taken = length = LINE_MAX_BYTES;
+    return {taken, length};
+}
+
+const char* find_last_byte(const char* begin, const char* end, char c) {
+    constexpr std::size_t STRETCH = 256;
+    while (end != begin) {
+        const char* const from = static_cast<std::size_t>(end - begin) > STRETCH ? end - STRETCH : begin;
+        const char* last = nullptr;
+        for (const void* at = from;
+             (at = std::memchr(at, c, static_cast<std::size_t>(end - static_cast<const char*>(at)))) != nullptr;) {
+            last = static_cast<const char*>(at);
+            at = last + 1;
+        }
+        if (last != nullptr) return last;
+        end = from;
+    }
+    return nullptr;
+}
+
 LineReader::LineReader(ByteSource source, void* context, char* storage, std::size_t capacity)
     : source_(source), context_(context), buf_(storage), cap_(capacity) {}
 
@@ -95,30 +125,38 @@ bool LineReader::next(std::string_view& line) {
     // A read may need LINE_BUFFER raw bytes: 5118 bytes, then CR LF folded
     // into one line feed.
     if (end_ - pos_ < LINE_BUFFER && !at_end_) fill();
-    std::size_t avail = end_ - pos_;
-    if (avail == 0) return false;
-
+    if (end_ == pos_) return false;
     char* start = buf_ + pos_;
-    std::size_t window = avail < LINE_BUFFER ? avail : LINE_BUFFER;
-    const char* lf = static_cast<const char*>(std::memchr(start, '\n', window));
-    std::size_t take;    // raw bytes consumed
-    std::size_t length;  // bytes handed out
-    if (lf != nullptr) {
-        take = static_cast<std::size_t>(lf - start) + 1;
-        length = take;
-        if (take >= 2 && lf[-1] == '\r') {
-            // CR LF arrives as one line feed.
-            --length;
-            start[length - 1] = '\n';
-        }
-        if (length > LINE_MAX_BYTES) take = length = LINE_MAX_BYTES;
-    } else {
-        take = length = window < LINE_MAX_BYTES ? window : LINE_MAX_BYTES;
-    }
-    pos_ += take;
-    line = std::string_view(start, length);
+    const ReadExtent read = read_extent(start, end_ - pos_);
+    if (read.length < read.taken) start[read.length - 1] = '\n';
+    pos_ += read.taken;
+    line = std::string_view(start, read.length);
     continues_ = cut_;
-    cut_ = start[length - 1] != '\n';
+    cut_ = start[read.length - 1] != '\n';
+    return true;
+}
+
+bool LineReader::next_block(std::string_view& block) {
+    if (end_ - pos_ < LINE_BUFFER && !at_end_) fill();
+    if (end_ == pos_) return false;
+    std::size_t stop = end_;
+    if (!at_end_) {
+        // The block ends where the last read ends whose every byte is here
+        // (the fill left at least LINE_BUFFER bytes): after the last line
+        // feed when it is that near the end, else after the pieces of the
+        // long line there.
+        const char* const begin = buf_ + pos_;
+        const char* const end = buf_ + end_;
+        const char* const lf = find_last_byte(begin, end, '\n');
+        const char* line = lf != nullptr ? lf + 1 : begin;
+        const char* const near = end - LINE_BUFFER;
+        if (line <= near) line += (static_cast<std::size_t>(near - line) / LINE_MAX_BYTES + 1) * LINE_MAX_BYTES;
+        stop = static_cast<std::size_t>(line - buf_);
+    }
+    block = std::string_view(buf_ + pos_, stop - pos_);
+    pos_ = stop;
+    continues_ = cut_;
+    cut_ = block.back() != '\n';
     return true;
 }
 

@@ -25,6 +25,23 @@ using ByteSource = long (*)(void* context, char* buffer, std::size_t size);
 // Longest read handed out, in bytes after folding.
 inline constexpr std::size_t LINE_MAX_BYTES = LINE_BUFFER - 1;
 
+// Where a read that begins at `start` ends: the `taken` bytes of the input
+// it spans, handed out as `length` bytes (one fewer when they end in CR LF).
+struct ReadExtent {
+    std::size_t taken;
+    std::size_t length;
+};
+
+// The extent of the read at `start`, with `avail` bytes of input there (at
+// least LINE_BUFFER of them unless the input ends sooner) of which the first
+// `clear` are known to hold no line feed.
+ReadExtent read_extent(const char* start, std::size_t avail, std::size_t clear = 0);
+
+// The last `c` in [begin, end), or nullptr.  The C library searches only
+// forwards: this one does so over short stretches taken from the end, so
+// that it costs about the distance from the end to what it finds.
+const char* find_last_byte(const char* begin, const char* end, char c);
+
 class LineReader {
 public:
     // `storage` must hold at least 2 * LINE_BUFFER bytes; more means fewer
@@ -43,14 +60,21 @@ public:
     // not once a read.
     bool next_text(std::string_view& text);
 
+    // The next stretch of whole reads, or false at the end: the bytes as
+    // they stand in the input, CR LF not yet folded, for a scan that looks
+    // for reads only where it finds something (read_extent tells where each
+    // ends).  The view stays valid until the next call; continues_line()
+    // tells whether its first read goes on from a cut one.
+    bool next_block(std::string_view& block);
+
     // True when the source reported an error (the reads then stop there).
     bool failed() const { return failed_; }
 
     // The encoding the file's byte-order mark names, known from the first
     // read on: text from a UTF-16 file arrives as UTF-8.
     TextEncoding encoding() const { return encoding_; }
-    // True when the current read goes on from one that ended without a line
-    // feed (a line longer than one read).
+    // True when the current read (or block) goes on from one that ended
+    // without a line feed (a line longer than one read).
     bool continues_line() const { return continues_; }
 
 private:
@@ -165,7 +189,10 @@ struct PagePiece {
     constexpr PagePiece(std::string_view fixed_text) : text(fixed_text) {}  // NOLINT: converts on purpose
     constexpr PagePiece(const char* fixed_text) : text(fixed_text) {}       // NOLINT
     constexpr PagePiece(Outside o)                                          // NOLINT
-        : text(o.text), kind(o.unicode ? unicode : o.shown ? shown_bytes : bytes) {}
+        : text(o.text),
+          kind(o.unicode ? unicode
+               : o.shown ? shown_bytes
+                         : bytes) {}
     std::string_view text;
     Kind kind = fixed;
 };

@@ -24,6 +24,63 @@ int base64_value(unsigned c) {
     return -1;
 }
 
+// Eight bytes as one number, in the order they stand in memory (so that
+// masks written as bytes apply whatever the machine's byte order).
+std::uint64_t eight_at(const void* p) {
+    std::uint64_t eight;
+    std::memcpy(&eight, p, 8);
+    return eight;
+}
+constexpr unsigned char HIGH_BITS[8] = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
+constexpr unsigned char LOW_BITS[8] = {0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01};
+constexpr unsigned char D_BYTES[8] = {0x0D, 0x0D, 0x0D, 0x0D, 0x0D, 0x0D, 0x0D, 0x0D};
+
+// Eight three-byte characters, 24 bytes: each a lead byte 1110xxxx, then two
+// 10xxxxxx.  The lead bytes stand at a different place in each of the three
+// words, so that the low halves of all eight fit in one.
+constexpr unsigned char THREES_MASK[24] = {0xF0, 0xC0, 0xC0, 0xF0, 0xC0, 0xC0, 0xF0, 0xC0, 0xC0, 0xF0, 0xC0, 0xC0,
+                                           0xF0, 0xC0, 0xC0, 0xF0, 0xC0, 0xC0, 0xF0, 0xC0, 0xC0, 0xF0, 0xC0, 0xC0};
+constexpr unsigned char THREES[24] = {0xE0, 0x80, 0x80, 0xE0, 0x80, 0x80, 0xE0, 0x80, 0x80, 0xE0, 0x80, 0x80,
+                                      0xE0, 0x80, 0x80, 0xE0, 0x80, 0x80, 0xE0, 0x80, 0x80, 0xE0, 0x80, 0x80};
+constexpr unsigned char LEAD_LOWS[24] = {0x0F, 0, 0, 0x0F, 0, 0, 0x0F, 0, 0, 0x0F, 0, 0,
+                                         0x0F, 0, 0, 0x0F, 0, 0, 0x0F, 0, 0, 0x0F, 0, 0};
+
+// True when the 24 bytes at `p` are eight three-byte characters whose lead
+// takes any two continuation bytes: all but E0 and ED (low half 0 or D),
+// whose second byte has a narrower range.
+bool eight_threes(const char* p) {
+    std::uint64_t wrong = 0, lows = 0;
+    for (int i = 0; i < 24; i += 8) {
+        const std::uint64_t eight = eight_at(p + i);
+        wrong |= (eight & eight_at(THREES_MASK + i)) ^ eight_at(THREES + i);
+        lows |= eight & eight_at(LEAD_LOWS + i);
+    }
+    // A low half of 0 or D, and only such a one, borrows into its byte's top bit.
+    const std::uint64_t zero_or_d = (lows - eight_at(LOW_BITS)) | ((lows ^ eight_at(D_BYTES)) - eight_at(LOW_BITS));
+    return (wrong | (zero_or_d & eight_at(HIGH_BITS))) == 0;
+}
+
+// The same for one character.
+bool one_three(const char* p) {
+    const unsigned lead = byte_at(p), low = lead & 0x0F;
+    return (lead & 0xF0) == 0xE0 && low != 0x0 && low != 0xD && (byte_at(p + 1) & 0xC0) == 0x80 &&
+           (byte_at(p + 2) & 0xC0) == 0x80;
+}
+
+// Past the well-formed characters from `p` on that are quickest to tell:
+// ASCII, eight bytes a step, and the three-byte characters Japanese and
+// Chinese text is made of, eight a step.
+const char* skip_common_characters(const char* p, const char* end) {
+    for (const char* start = nullptr; p != start;) {
+        start = p;
+        while (end - p >= 8 && (eight_at(p) & eight_at(HIGH_BITS)) == 0) p += 8;
+        while (p != end && byte_at(p) < 0x80) ++p;
+        while (end - p >= 24 && eight_threes(p)) p += 24;
+        while (end - p >= 3 && one_three(p)) p += 3;
+    }
+    return p;
+}
+
 }  // namespace
 
 TextEncoding encoding_of_mark(std::string_view start, std::size_t& mark_length) {
@@ -95,9 +152,7 @@ bool is_utf8(std::string_view text, bool continues) {
     const char* const end = p + text.size();
     for (int i = 0; continues && i < 3 && p != end && (byte_at(p) & 0xC0) == 0x80; ++i) ++p;
     while (p != end) {
-        // Eight ASCII bytes a step: most text is mostly ASCII.
-        std::uint64_t eight;
-        while (end - p >= 8 && (std::memcpy(&eight, p, 8), (eight & 0x8080808080808080u) == 0)) p += 8;
+        p = skip_common_characters(p, end);
         if (p == end) break;
         if (utf8_next(p, end) == UTF8_INVALID) return false;
     }

@@ -20,7 +20,7 @@ MUTATIONS = [
     ('links page ignores a read error', 'links/links_page.cpp',
      'written = !reader.failed() && page.commit();', 'written = page.commit();'),
     ('run goes on without the program path', 'app/app_main.cpp',
-     'if (!locate_program(program)) {', 'if (!locate_program(program) && false) {'),
+     'if (!locate_program(program)) return refuse(', 'if (!locate_program(program) && false) return refuse('),
     ('concat_text lays its parts from the front', 'platform/bytes.h',
      '''    std::size_t end = total;
     dst[end] = '\\0';
@@ -49,7 +49,8 @@ MUTATIONS = [
     ('a text input is read past its size when opened', 'links/links_page.cpp',
      'LineReader reader(in, storage, sizeof storage, platform::file_size(in));',
      'LineReader reader(in, storage, sizeof storage);'),
-    ('Ctrl is ignored', 'app/app_main.cpp', 'if (open_after) platform::shell_open(output);', ''),
+    ('Ctrl is ignored', 'app/app_main.cpp', 'if ((open_after || options.open) && page != nullptr)',
+     'if (options.open && page != nullptr)'),
     ('folder writer enters ".."', 'favorites/favorites_page.cpp',
      'std::strcmp(entry.name, ".") == 0 || std::strcmp(entry.name, "..") == 0',
      'std::strcmp(entry.name, ".") == 0'),

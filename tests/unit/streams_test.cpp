@@ -55,7 +55,17 @@ TEST(LineReader, FoldsCrLfKeepsLoneCrAndEveryByte) {
         // Delivering the bytes in pieces of any size must not change the reads.
         for (std::size_t step : {std::size_t{1} << 20, std::size_t{1}, std::size_t{7}, std::size_t{5119}}) {
             EXPECT_EQ(reads_of(c.input, step), c.expected) << c.name << ", step " << step;
+            EXPECT_EQ(reads_of(c.input, step, true), c.expected) << c.name << " in blocks, step " << step;
         }
+    }
+}
+
+TEST(FindLastByte, TheLastWhereverItLies) {
+    const std::pair<std::string, std::ptrdiff_t> cases[] = {
+        {"", -1}, {"abc", -1}, {"\nab\nc", 3}, {"ab\n", 2}, {"a\n" + std::string(1000, 'x'), 1}};
+    for (const auto& [text, at] : cases) {
+        const char* found = find_last_byte(text.data(), text.data() + text.size(), '\n');
+        EXPECT_EQ(found != nullptr ? found - text.data() : -1, at) << text.size();
     }
 }
 

@@ -26,14 +26,21 @@ struct MemorySource {
     }
 };
 
-// Every read a LineReader hands out for `data`, delivered `step` bytes at a time.
-inline std::vector<std::string> reads_of(const std::string& data, std::size_t step = 1 << 20) {
+// Every read a LineReader hands out for `data`, delivered `step` bytes at a
+// time; or (`in_blocks`) the same reads as found in the blocks it hands out.
+inline std::vector<std::string> reads_of(const std::string& data, std::size_t step = 1 << 20, bool in_blocks = false) {
     MemorySource source{data, 0, step};
     std::vector<char> storage(3 * LINE_BUFFER);
     LineReader reader(&MemorySource::read, &source, storage.data(), storage.size());
     std::vector<std::string> reads;
     std::string_view line;
-    while (reader.next(line)) reads.emplace_back(line);
+    while (!in_blocks && reader.next(line)) reads.emplace_back(line);
+    while (in_blocks && reader.next_block(line))
+        for (ReadExtent read{}; !line.empty(); line.remove_prefix(read.taken)) {
+            read = read_extent(line.data(), line.size());
+            reads.emplace_back(line.substr(0, read.length));
+            if (read.length < read.taken) reads.back().back() = '\n';
+        }
     return reads;
 }
 

@@ -8,6 +8,7 @@
 namespace {
 
 TEST(Utf8, WellFormedOrNot) {
+    const std::string nichi = "\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5";  // 日日日日, read two at a time
     const struct {
         std::string text;
         bool continues;
@@ -26,6 +27,10 @@ TEST(Utf8, WellFormedOrNot) {
         {"\x80\x8Cz", true, true},     // the rest of a character cut off before
         {"\x80\x8Cz", false, false},
         {"\x80\x80\x80\x80", true, false},
+        {nichi + "\xE0\xA0\x80\xED\x9F\xBF" + nichi, false, true},  // the narrower second bytes of E0 and ED
+        {nichi + "\xED\xA0\x80" + nichi, false, false},
+        {nichi + "\xE0\x80\xBC" + nichi, false, false},
+        {nichi + "\xE6\x97" + "a" + nichi, false, false},
     };
     for (const auto& c : cases) EXPECT_EQ(is_utf8(c.text, c.continues), c.utf8) << testing::PrintToString(c.text);
 }
