@@ -6,6 +6,9 @@
 
 namespace {
 
+// What a control character in shown text becomes: U+FFFD.
+constexpr std::string_view REPLACEMENT_REFERENCE = "&#65533;";
+
 bool write_file_sink(void* context, const char* data, std::size_t size) {
     return platform::write_bytes(*static_cast<platform::FileHandle*>(context), data, size);
 }
@@ -245,12 +248,6 @@ Outside shown_path_of(const char* path) {
     if (!platform::shown_path(path, shown, sizeof shown, unicode)) return shown_text(path, false);
     return shown_text(shown, unicode);
 }
-
-namespace {
-
-constexpr std::string_view REPLACEMENT_REFERENCE = "&#65533;";
-
-}  // namespace
 
 void OutputStream::put_shown(std::string_view text) {
     std::size_t run = 0;
