@@ -43,6 +43,15 @@ int finish(PROCESS_INFORMATION& pi, DWORD wait) {
     return static_cast<int>(code);
 }
 
+// Wine now and then loses a new process before any of its code has run
+// (its start fails with ERROR_INTERNAL_ERROR): such a start is tried again.
+template <typename Start>
+bool start_process(Start start) {
+    for (int attempt = 1; !start(); ++attempt, Sleep(200))
+        if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 3) return false;
+    return true;
+}
+
 int perform(char* line, int& status) {
     char* arg = std::strchr(line, ' ');
     if (arg == nullptr) return fail("a line without an argument");
@@ -89,7 +98,9 @@ int perform(char* line, int& status) {
         std::memset(&si, 0, sizeof si);
         si.cb = sizeof si;
         PROCESS_INFORMATION pi;
-        if (!CreateProcessW(nullptr, wide_arg, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        if (!start_process([&] {
+                return CreateProcessW(nullptr, wide_arg, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+            }))
             return fail("CreateProcessW failed");
         status = finish(pi, INFINITE);
         return 0;
@@ -148,7 +159,8 @@ int perform(char* line, int& status) {
         std::memset(&si, 0, sizeof si);
         si.cb = sizeof si;
         PROCESS_INFORMATION pi;
-        if (!CreateProcessA(nullptr, arg, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        if (!start_process(
+                [&] { return CreateProcessA(nullptr, arg, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi); }))
             return fail("CreateProcessA failed");
         status = finish(pi, wait);
         return 0;
