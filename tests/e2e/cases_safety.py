@@ -30,6 +30,14 @@ def page_being_written(run):
         time.sleep(0.01)
 
 
+def change_while_held(run, change):
+    """Holds a started run once it writes its page, makes `change`, lets it go on."""
+    page_being_written(run)
+    run.send_signal(signal.SIGSTOP)
+    change()
+    run.send_signal(signal.SIGCONT)
+
+
 def secret_in_a_shared_folder(env):
     """(root's 0600 st/notes.txt in a sticky folder anyone may write to, a shell command as user 5000) or Nones."""
     if not IS_ROOT or shutil.which('setpriv') is None:
@@ -162,10 +170,7 @@ def two_runs_at_once_each_leave_a_whole_page(env):
     os.truncate(src, 1 << 30)
     env.write('in', 'huge.txt.html', b'the old page')
     run = env.start(env.prog(src))
-    page_being_written(run)
-    run.send_signal(signal.SIGSTOP)
-    os.rename(env.write('in', 'other', b"the other run's page"), src + b'.html')
-    run.send_signal(signal.SIGCONT)
+    change_while_held(run, lambda: os.rename(env.write('in', 'other', b"the other run's page"), src + b'.html'))
     assert env.finish(run) == 1 and read(src + b'.html') == b"the other run's page"
     assert sorted(os.listdir(env.host('in'))) == [b'huge.txt', b'huge.txt.html']
 
@@ -411,10 +416,7 @@ def a_link_planted_while_a_new_page_is_written_stays(env):
         as_other('umask 0 && : > st/att')
         before = env.snapshot()
         run = env.start(src)
-        page_being_written(run)
-        run.send_signal(signal.SIGSTOP)
-        as_other('ln -s att st/notes.txt.html')
-        run.send_signal(signal.SIGCONT)
+        change_while_held(run, lambda: as_other('ln -s att st/notes.txt.html'))
         assert env.finish(run) == 1
         after = env.snapshot()
         assert after.pop(src + b'.html') == b'link:att' and after == before
